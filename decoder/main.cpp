@@ -1,0 +1,21 @@
+#include <fstream>
+#include <iostream>
+
+#include "failure.hpp"
+#include "tile_walk.hpp"
+#include "xpm_files.hpp"
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc != 2) tess::fail("Usage: tessdec input_file.til\n");
+        std::ifstream tile(argv[1], std::ios::binary);
+        if (!tile) tess::fail("Error: file %s doesn't exist\n", argv[1]);
+        tess::DiskXpmFiles files;
+        tess::decode_tile_file(tile, argv[1], std::cout, files);
+    } catch (const tess::Failure& failure) {
+        std::cout << failure.what() << std::flush;
+        return failure.exit_status();
+    }
+    return 0;
+}

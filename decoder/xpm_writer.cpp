@@ -1,0 +1,117 @@
+#include "xpm_writer.hpp"
+
+#include "failure.hpp"
+#include "palette.hpp"
+#include "tile_format.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::string_view TransparentPixel = "...";
+constexpr std::string_view NextRow = "\",\n\"";
+constexpr std::string_view Closing = "\n};\n";
+
+// Every image ends by stepping back over the last three characters written:
+// the ",\n\"" that opened a row that never came, or the ",\n\"" after the
+// None line when there are no rows.
+constexpr std::streamoff UnfinishedTail = 3;
+
+constexpr int CharsPerPixel = 3;
+using Digits = std::array<char, CharsPerPixel>;
+
+constexpr std::array<Digits, 256> make_pixel_digits()
+{
+    std::array<Digits, 256> digits{};
+    for (int v = 0; v < 256; ++v) {
+        digits[static_cast<std::size_t>(v)] = {static_cast<char>('0' + v / 100), static_cast<char>('0' + v / 10 % 10),
+                                               static_cast<char>('0' + v % 10)};
+    }
+    return digits;
+}
+
+constexpr std::array<Digits, 256> PixelDigits = make_pixel_digits();
+
+bool is_run(std::uint8_t code)
+{
+    return code == code_byte(RowCode::LiteralRun) || code == code_byte(RowCode::TransparentRun);
+}
+
+void write_transparent(std::ostream& out, int count)
+{
+    for (int i = 0; i < count; ++i) out << TransparentPixel;
+}
+
+}  // namespace
+
+UsedValues check_image_data(std::span<const std::uint8_t> data)
+{
+    UsedValues used;
+    std::array<bool, 256> seen{};
+    for (const std::uint8_t value : data) {
+        if (!seen[value]) {
+            seen[value] = true;
+            used.values[used.count++] = value;
+        }
+    }
+
+    for (std::size_t i = 0; i < data.size();) {
+        const std::uint8_t code = data[i++];
+        if (!is_run(code)) continue;
+        if (i == data.size()) fail("Error: image data ends inside a run\n");
+        const std::size_t count = data[i++];
+        if (code == code_byte(RowCode::LiteralRun)) {
+            if (count > data.size() - i) fail("Error: image data ends inside a run\n");
+            i += count;
+        }
+    }
+    return used;
+}
+
+void write_xpm(std::ostream& out, std::string_view array_name, int height, std::span<const std::uint8_t> data,
+               const UsedValues& used)
+{
+    out << "/* XPM */\n\n"
+        << "/* converted from varnook tile format \n"
+        << " */\n\n"
+        << formatted("static char *%.*s [] = {\n", static_cast<int>(array_name.size()), array_name.data())
+        << formatted("\"%d %d %zu %d\",\n", TileWidth, height, used.count + 1, CharsPerPixel)
+        << "\"" << TransparentPixel << " c None\",\n";
+    for (std::size_t u = 0; u < used.count; ++u) {
+        const PaletteEntry& entry = Palette[used.values[u]];
+        out << formatted("\"%.3d c #%.2x%.2x%.2x\",\n", used.values[u], static_cast<unsigned>(entry.red),
+                         static_cast<unsigned>(entry.green), static_cast<unsigned>(entry.blue));
+    }
+    out << '"';
+
+    int row_pixels = 0;
+    for (std::size_t i = 0; i < data.size();) {
+        if (row_pixels > TileWidth) fail("\nerror: no code \\02 at end of line found in .til\n\n");
+        switch (static_cast<RowCode>(data[i++])) {
+        case RowCode::LiteralRun: {
+            const int count = data[i++];
+            row_pixels += count;
+            for (int p = 0; p < count; ++p) out.write(PixelDigits[data[i++]].data(), CharsPerPixel);
+            break;
+        }
+        case RowCode::TransparentRun: {
+            const int count = data[i++];
+            row_pixels += count;
+            write_transparent(out, count);
+            break;
+        }
+        case RowCode::EndOfRow:
+            if (row_pixels < TileWidth) write_transparent(out, TileWidth - row_pixels);
+            out << NextRow;
+            row_pixels = 0;
+            break;
+        default:
+            break;
+        }
+    }
+
+    out.seekp(-UnfinishedTail, std::ios::cur);
+    out << Closing;
+}
+
+}  // namespace tess

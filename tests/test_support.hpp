@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace tess::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline std::string text_of(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+inline Bytes bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
+
+inline Bytes concat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+inline std::string repeat(std::string_view text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
+}
+
+// The three-pixel, two-row image of the format's worked example, as the only
+// image of a scene named walk.
+inline const Bytes WorkedExampleData = {0x01, 0x02, 0x00, 0x01, 0x07, 0x02, 0x00,
+                                        0x02, 0xE8, 0xE8, 0x01, 0x01, 0x02, 0x03};
+inline const Bytes WorkedExampleTile = concat({{0x54, 0x49, 0x4C, 0x02, 0x01, 0x01},
+                                               {0x01, 0x77, 0x61, 0x6C, 0x6B, 0x00},
+                                               {0x02, 0x0E, 0x00},
+                                               WorkedExampleData});
+
+inline std::string xpm_head(const std::string& array_name)
+{
+    return "/* XPM */\n\n/* converted from varnook tile format \n */\n\nstatic char *" + array_name + " [] = {\n";
+}
+
+// The XPM the worked example decodes to, for a given array name.
+inline std::string worked_example_xpm(const std::string& array_name)
+{
+    return xpm_head(array_name) +
+           "\"64 2 7 3\",\n"
+           "\"... c None\",\n"
+           "\"001 c #fcfcfc\",\n"
+           "\"002 c #e0e0e0\",\n"
+           "\"000 c #000000\",\n"
+           "\"007 c #646464\",\n"
+           "\"232 c #00ff00\",\n"
+           "\"003 c #c4c4c4\",\n"
+           "\"......007" +
+           repeat("...", 61) + "\",\n\"232232" + repeat("...", 62) + "\"\n};\n";
+}
+
+}  // namespace tess::testing
+
+namespace tess::testing {
+
+// Assembles tile files for tests, remembering where each image's data ends.
+class TileBuilder {
+public:
+    TileBuilder(int views, int scenes, int revision = 2)
+        : bytes_{0x54, 0x49, 0x4C, static_cast<std::uint8_t>(revision), static_cast<std::uint8_t>(views),
+                 static_cast<std::uint8_t>(scenes)}
+    {
+    }
+
+    TileBuilder& scene(int frames, std::string_view name)
+    {
+        bytes_.push_back(static_cast<std::uint8_t>(frames));
+        bytes_.insert(bytes_.end(), name.begin(), name.end());
+        bytes_.push_back(0);
+        return *this;
+    }
+
+    TileBuilder& image(int height, const Bytes& data)
+    {
+        bytes_.push_back(static_cast<std::uint8_t>(height));
+        bytes_.push_back(static_cast<std::uint8_t>(data.size() & 0xff));
+        bytes_.push_back(static_cast<std::uint8_t>(data.size() >> 8));
+        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        image_ends_.push_back(bytes_.size());
+        return *this;
+    }
+
+    const Bytes& bytes() const { return bytes_; }
+    const std::vector<std::size_t>& image_ends() const { return image_ends_; }
+
+private:
+    Bytes bytes_;
+    std::vector<std::size_t> image_ends_;
+};
+
+}  // namespace tess::testing
