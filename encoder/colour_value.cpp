@@ -1,0 +1,68 @@
+#include "colour_value.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "failure.hpp"
+#include "x11_colour_names.hpp"
+
+namespace tess {
+
+namespace {
+
+std::string folded(std::string_view text, bool drop_spaces)
+{
+    std::string result;
+    for (const char c : text) {
+        if (drop_spaces && c == ' ') continue;
+        result.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return result;
+}
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Each channel is kept to its two most significant digits; a single digit d
+// stands for d * 17, so that #fff is white.
+std::optional<Rgb> parse_hex(std::string_view digits)
+{
+    if (digits.size() % 3 != 0 || digits.empty() || digits.size() > 12) return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return hex_digit(c) >= 0; })) return std::nullopt;
+    const std::size_t width = digits.size() / 3;
+    const auto channel = [&](std::size_t n) {
+        const std::string_view d = digits.substr(n * width, width);
+        return width == 1 ? hex_digit(d[0]) * 17 : hex_digit(d[0]) * 16 + hex_digit(d[1]);
+    };
+    return Rgb{channel(0), channel(1), channel(2)};
+}
+
+}  // namespace
+
+std::optional<Rgb> find_x11_colour(std::string_view name)
+{
+    const std::string key = folded(name, true);
+    const auto found = std::lower_bound(X11Colours.begin(), X11Colours.end(), key,
+                                        [](const X11Colour& colour, const std::string& k) { return colour.name < k; });
+    if (found == X11Colours.end() || found->name != key) return std::nullopt;
+    return found->rgb;
+}
+
+std::optional<Rgb> parse_colour(std::string_view text)
+{
+    if (folded(text, false) == "none") return std::nullopt;
+    if (text.starts_with('#')) {
+        if (const auto rgb = parse_hex(text.substr(1))) return rgb;
+        fail("error: bad colour value %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    if (const auto rgb = find_x11_colour(text)) return rgb;
+    fail("error: unknown colour name %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+}  // namespace tess

@@ -1,0 +1,34 @@
+#include <fstream>
+#include <iostream>
+
+#include "failure.hpp"
+#include "image_encoder.hpp"
+#include "palette_match.hpp"
+#include "tile_start.hpp"
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc != 3) tess::fail("Usage: tessenc conversion_type input_file.xpm\n");
+        const auto type = tess::parse_conversion_type(argv[1]);
+        if (!type) tess::fail("\nwrong conversion type: use L1 | L2\n");
+
+        std::ifstream xpm(argv[2], std::ios::binary);
+        if (!xpm) tess::fail("File %s doesn't exist\n", argv[2]);
+        const std::string tile_path = tess::tile_path_for(argv[2]);
+        std::ofstream tile(tile_path, std::ios::binary | std::ios::trunc);
+        if (!tile) tess::fail("error: cannot create tile file %s\n", tile_path.c_str());
+
+        tess::write_tile_header(tile);
+        std::cout << "scene name ? " << std::flush;
+        tess::write_scene_name(tile, tess::read_scene_name(std::cin));
+        tess::encode_image(xpm, tile, *type, std::cout);
+
+        tile.close();
+        if (tile.fail()) tess::fail("error: cannot write tile file %s\n", tile_path.c_str());
+    } catch (const tess::Failure& failure) {
+        std::cout << failure.what() << std::flush;
+        return failure.exit_status();
+    }
+    return 0;
+}
