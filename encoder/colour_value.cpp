@@ -11,14 +11,23 @@ namespace tess {
 
 namespace {
 
-std::string folded(std::string_view text, bool drop_spaces)
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// How names are stored: lower case, without blanks.
+std::string folded_name(std::string_view text)
 {
-    std::string result;
+    std::string name;
     for (const char c : text) {
-        if (drop_spaces && c == ' ') continue;
-        result.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        if (c != ' ' && c != '\t') name.push_back(lower(c));
     }
-    return result;
+    return name;
+}
+
+bool is_none(std::string_view text)
+{
+    constexpr std::string_view None = "none";
+    return text.size() == None.size() && std::equal(text.begin(), text.end(), None.begin(),
+                                                    [](char a, char b) { return lower(a) == b; });
 }
 
 int hex_digit(char c)
@@ -47,7 +56,7 @@ std::optional<Rgb> parse_hex(std::string_view digits)
 
 std::optional<Rgb> find_x11_colour(std::string_view name)
 {
-    const std::string key = folded(name, true);
+    const std::string key = folded_name(name);
     const auto found = std::lower_bound(X11Colours.begin(), X11Colours.end(), key,
                                         [](const X11Colour& colour, const std::string& k) { return colour.name < k; });
     if (found == X11Colours.end() || found->name != key) return std::nullopt;
@@ -56,7 +65,7 @@ std::optional<Rgb> find_x11_colour(std::string_view name)
 
 std::optional<Rgb> parse_colour(std::string_view text)
 {
-    if (folded(text, false) == "none") return std::nullopt;
+    if (is_none(text)) return std::nullopt;
     if (text.starts_with('#')) {
         if (const auto rgb = parse_hex(text.substr(1))) return rgb;
         fail("error: bad colour value %.*s\n", static_cast<int>(text.size()), text.data());

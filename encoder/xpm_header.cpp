@@ -4,8 +4,6 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "colour_value.hpp"
 #include "failure.hpp"
@@ -18,18 +16,26 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
-std::vector<std::string_view> words_of(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && is_blank(text[i])) ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !is_blank(text[i])) ++i;
-        if (i > start) words.push_back(text.substr(start, i - start));
+// The blank-separated words of a text, one at a time, without copying.
+class Words {
+public:
+    explicit Words(std::string_view text) : rest_(text) {}
+
+    std::optional<std::string_view> next()
+    {
+        std::size_t start = 0;
+        while (start < rest_.size() && is_blank(rest_[start])) ++start;
+        if (start == rest_.size()) return std::nullopt;
+        std::size_t end = start;
+        while (end < rest_.size() && !is_blank(rest_[end])) ++end;
+        const std::string_view word = rest_.substr(start, end - start);
+        rest_.remove_prefix(end);
+        return word;
     }
-    return words;
-}
+
+private:
+    std::string_view rest_;
+};
 
 std::optional<long long> number_of(std::string_view word)
 {
@@ -62,12 +68,13 @@ bool is_context_key(std::string_view word)
 
 XpmValues parse_values_line(std::string_view line)
 {
-    const auto words = words_of(line);
+    Words words(line);
     std::array<long long, 4> numbers{};
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-        const auto number = i < words.size() ? number_of(words[i]) : std::nullopt;
+    for (long long& value : numbers) {
+        const auto word = words.next();
+        const auto number = word ? number_of(*word) : std::nullopt;
         if (!number) fail("error: the values line must give width, height, colours and characters per pixel\n");
-        numbers[i] = *number;
+        value = *number;
     }
     return {checked(numbers[0], 0, TileWidth, "width"), checked(numbers[1], 0, MaxCount, "height"),
             checked(numbers[2], 1, std::numeric_limits<int>::max(), "number of colours"),
@@ -81,25 +88,28 @@ ColourDefinition parse_colour_line(std::string_view line, int chars_per_pixel)
     ColourDefinition definition{line.substr(0, key_length), std::nullopt};
     if (line.find("None") != std::string_view::npos) return definition;
 
-    // Each context's colour: its words up to the next context key ("light goldenrod yellow").
-    std::array<std::string, ColourContexts.size()> colours;
-    const auto words = words_of(line.substr(key_length));
-    for (std::size_t i = 0; i < words.size();) {
-        if (!is_context_key(words[i])) fail_colour_line(line);
-        const auto context = std::find(ColourContexts.begin(), ColourContexts.end(), words[i++]);
-        std::string colour;
-        for (; i < words.size() && !is_context_key(words[i]); ++i) {
-            if (!colour.empty()) colour.push_back(' ');
-            colour.append(words[i]);
+    // Each context's colour: its words up to the next context key, which may
+    // be several ("light goldenrod yellow"); kept as the stretch of the line
+    // from the first word to the last.
+    std::array<std::string_view, ColourContexts.size()> colours{};
+    Words words(line.substr(key_length));
+    for (auto word = words.next(); word;) {
+        if (!is_context_key(*word)) fail_colour_line(line);
+        const auto context = std::find(ColourContexts.begin(), ColourContexts.end(), *word);
+        std::string_view colour;
+        while ((word = words.next()) && !is_context_key(*word)) {
+            colour = colour.empty() ? *word
+                                    : std::string_view(colour.data(), static_cast<std::size_t>(
+                                                                          word->data() + word->size() - colour.data()));
         }
         if (colour.empty()) fail_colour_line(line);
         if (context != ColourContexts.end()) {
-            std::string& slot = colours[static_cast<std::size_t>(context - ColourContexts.begin())];
+            std::string_view& slot = colours[static_cast<std::size_t>(context - ColourContexts.begin())];
             if (slot.empty()) slot = colour;
         }
     }
 
-    for (const std::string& colour : colours) {
+    for (const std::string_view colour : colours) {
         if (!colour.empty()) {
             definition.colour = parse_colour(colour);
             return definition;
