@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -10,9 +11,13 @@ int main(int argc, char** argv)
     try {
         if (argc != 2) tess::fail("Usage: tessdec input_file.til\n");
         std::ifstream tile(argv[1], std::ios::binary);
-        if (!tile) tess::fail("Error: file %s doesn't exist\n", argv[1]);
+        if (!tile || std::filesystem::is_directory(argv[1])) tess::fail("Error: file %s doesn't exist\n", argv[1]);
         tess::DiskXpmFiles files;
-        tess::decode_tile_file(tile, argv[1], std::cout, files);
+        try {
+            tess::decode_tile_file(tile, argv[1], std::cout, files);
+        } catch (const std::ios_base::failure&) {
+            tess::fail("Error: cannot read file %s\n", argv[1]);
+        }
     } catch (const tess::Failure& failure) {
         std::cout << failure.what() << std::flush;
         return failure.exit_status();

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -14,7 +15,7 @@ int main(int argc, char** argv)
         if (!type) tess::fail("\nwrong conversion type: use L1 | L2\n");
 
         std::ifstream xpm(argv[2], std::ios::binary);
-        if (!xpm) tess::fail("File %s doesn't exist\n", argv[2]);
+        if (!xpm || std::filesystem::is_directory(argv[2])) tess::fail("File %s doesn't exist\n", argv[2]);
         const std::string tile_path = tess::tile_path_for(argv[2]);
         std::ofstream tile(tile_path, std::ios::binary | std::ios::trunc);
         if (!tile) tess::fail("error: cannot create tile file %s\n", tile_path.c_str());
@@ -22,7 +23,11 @@ int main(int argc, char** argv)
         tess::write_tile_header(tile);
         std::cout << "scene name ? " << std::flush;
         tess::write_scene_name(tile, tess::read_scene_name(std::cin));
-        tess::encode_image(xpm, tile, *type, std::cout);
+        try {
+            tess::encode_image(xpm, tile, *type, std::cout);
+        } catch (const std::ios_base::failure&) {
+            tess::fail("error: cannot read file %s\n", argv[2]);
+        }
 
         tile.close();
         if (tile.fail()) tess::fail("error: cannot write tile file %s\n", tile_path.c_str());

@@ -116,3 +116,25 @@ TEST(TessencProgram, BundledSpriteSurvivesTheRoundTrip)
 
 }  // namespace
 }  // namespace tess
+
+namespace tess {
+namespace {
+
+// A folder opens like a file but cannot be read; neither program may crash
+// on it, and tessenc must not create a tile file beside it.
+TEST(BothPrograms, AFolderIsNoInputFile)
+{
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "art.xpm");
+    std::filesystem::create_directory(folder / "art.til");
+    const auto encoded = run_program(Tessenc, {"L2", "art.xpm"}, folder.path(), "walk\n");
+    EXPECT_EQ(encoded.output, "File art.xpm doesn't exist\n");
+    EXPECT_EQ(encoded.status, 26);
+    const auto decoded = run_program(Tessdec, {"art.til"}, folder.path());
+    EXPECT_EQ(decoded.output, "Error: file art.til doesn't exist\n");
+    EXPECT_EQ(decoded.status, 34);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
+}
+
+}  // namespace
+}  // namespace tess
