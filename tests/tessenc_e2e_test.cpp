@@ -129,7 +129,7 @@ TEST(BothPrograms, AFolderIsNoInputFile)
     std::filesystem::create_directory(folder / "art.til");
     const auto encoded = run_program(Tessenc, {"L2", "art.xpm"}, folder.path(), "walk\n");
     EXPECT_EQ(encoded.output, "File art.xpm doesn't exist\n");
-    EXPECT_EQ(encoded.status, 26);
+    EXPECT_EQ(encoded.status, 27);
     const auto decoded = run_program(Tessdec, {"art.til"}, folder.path());
     EXPECT_EQ(decoded.output, "Error: file art.til doesn't exist\n");
     EXPECT_EQ(decoded.status, 34);
