@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tess {
 
@@ -41,6 +42,11 @@ struct TileHeader {
     std::uint8_t scenes;
 };
 inline constexpr std::size_t TileHeaderSize = Magic.size() + 3;
+
+struct SceneRecord {
+    std::uint8_t frames;
+    std::string name;  // stored with one zero byte after it, holding none itself
+};
 
 struct ImageRecord {
     std::uint8_t height;

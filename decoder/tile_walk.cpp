@@ -28,16 +28,16 @@ TileHeader read_header(TileReader& reader)
     return header;
 }
 
-std::string read_scene_name(TileReader& reader)
+SceneRecord read_scene_record(TileReader& reader)
 {
-    std::string name;
+    SceneRecord record{reader.byte("a scene record"), {}};
     for (std::uint8_t c = reader.byte("a scene record"); c != 0; c = reader.byte("a scene record")) {
-        if (name.size() == MaxSceneNameLength) {
+        if (record.name.size() == MaxSceneNameLength) {
             fail("Error: scene name longer than %zu characters\n", MaxSceneNameLength);
         }
-        name.push_back(static_cast<char>(c));
+        record.name.push_back(static_cast<char>(c));
     }
-    return name;
+    return record;
 }
 
 ImageRecord read_image_record(TileReader& reader)
@@ -84,15 +84,15 @@ void decode_tile_file(std::istream& tile, std::string_view input_path, std::ostr
 
     std::vector<std::uint8_t> data;
     data.reserve(MaxDataLength);
-    for (int scene = 0; scene < header.scenes; ++scene) {
-        const int frames = reader.byte("a scene record");
-        const std::string name = read_scene_name(reader);
-        summary << formatted("\t scene %s (%d frames)\n", name.c_str(), frames);
+    for (int s = 0; s < header.scenes; ++s) {
+        const SceneRecord scene = read_scene_record(reader);
+        const int frames = scene.frames;
+        summary << formatted("\t scene %s (%d frames)\n", scene.name.c_str(), frames);
 
         for (int k = 0; k < frames * header.views; ++k) {
             const ImageRecord record = read_image_record(reader);
             summary << formatted("\t\t height: %d; %d data\n", record.height, record.length);
-            decode_image(reader, record, data, image_path(input_path, name, k / frames, k % frames), files);
+            decode_image(reader, record, data, image_path(input_path, scene.name, k / frames, k % frames), files);
         }
     }
 }
