@@ -57,8 +57,7 @@ void decode_image(TileReader& reader, const ImageRecord& record, std::vector<std
     reader.bytes(data, "an image's data");
     const UsedValues used = check_image_data(data);
 
-    const std::string_view array_name = std::string_view(path).substr(0, path.size() - XpmExtension.size());
-    write_xpm(files.create(path), array_name, record.height, data, used);
+    write_xpm(files.create(path), array_name_for(path), record.height, data, used);
     files.close();
 }
 
@@ -72,6 +71,13 @@ std::string image_path(std::string_view input_path, std::string_view scene_name,
     path += formatted("_%s_%d_%d", safe_name.c_str(), view, frame);
     path += XpmExtension;
     return path;
+}
+
+std::string array_name_for(std::string_view xpm_path)
+{
+    std::string name(xpm_path.substr(0, xpm_path.size() - std::min(xpm_path.size(), XpmExtension.size())));
+    std::replace(name.begin(), name.end(), '"', '_');
+    return name;
 }
 
 void decode_tile_file(std::istream& tile, std::string_view input_path, std::ostream& summary, XpmFiles& files)

@@ -14,6 +14,10 @@ namespace tess {
 // becomes '_' so that no image lands outside the tile file's folder.
 std::string image_path(std::string_view input_path, std::string_view scene_name, int view, int frame);
 
+// The C array name inside the XPM at `xpm_path`: the path without ".xpm",
+// with every '"' made '_' so that the declaration stays readable to XPM readers.
+std::string array_name_for(std::string_view xpm_path);
+
 // Walks a whole tile file: prints the summary on `summary` as it goes and
 // writes every image as an XPM through `files`.
 void decode_tile_file(std::istream& tile, std::string_view input_path, std::ostream& summary, XpmFiles& files);

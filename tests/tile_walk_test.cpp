@@ -100,6 +100,12 @@ TEST(TileWalk, ArrayNameKeepsTheFolderAndTheSafeSceneName)
     EXPECT_TRUE(d.files.at("art/hero_a_b_0_0.xpm").starts_with(testing::xpm_head("art/hero_a_b_0_0")));
 }
 
+TEST(TileWalk, AQuoteInTheSceneNameStaysOutOfTheArrayName)
+{
+    const Decoded d = decode(TileBuilder(1, 1).scene(1, "say \"hi\"").image(1, {}).bytes(), "hero.til");
+    EXPECT_TRUE(d.files.at("hero_say \"hi\"_0_0.xpm").starts_with(testing::xpm_head("hero_say _hi__0_0")));
+}
+
 TEST(TileWalk, AnyRevisionIsAcceptedAndPrinted)
 {
     const Decoded d = decode(TileBuilder(1, 0, 7).bytes());
