@@ -1,5 +1,7 @@
 #include "xpm_writer.hpp"
 
+#include <string>
+
 #include "failure.hpp"
 #include "palette.hpp"
 #include "tile_format.hpp"
@@ -32,14 +34,33 @@ constexpr std::array<Digits, 256> make_pixel_digits()
 
 constexpr std::array<Digits, 256> PixelDigits = make_pixel_digits();
 
+// "ddd c #rrggbb",\n — the colour table line of each palette index.
+constexpr std::size_t ColourLineLength = 17;
+using ColourLine = std::array<char, ColourLineLength>;
+
+constexpr std::array<ColourLine, PaletteSize> make_colour_lines()
+{
+    constexpr std::string_view hex = "0123456789abcdef";
+    std::array<ColourLine, PaletteSize> lines{};
+    for (std::size_t v = 0; v < PaletteSize; ++v) {
+        const PaletteEntry& e = Palette[v];
+        const auto h = [&](std::int32_t channel, int shift) { return hex[static_cast<std::size_t>(channel >> shift & 0xf)]; };
+        lines[v] = {'"', PixelDigits[v][0], PixelDigits[v][1], PixelDigits[v][2], ' ', 'c', ' ', '#',
+                    h(e.red, 4), h(e.red, 0), h(e.green, 4), h(e.green, 0), h(e.blue, 4), h(e.blue, 0), '"', ',', '\n'};
+    }
+    return lines;
+}
+
+constexpr std::array<ColourLine, PaletteSize> ColourLines = make_colour_lines();
+
 bool is_run(std::uint8_t code)
 {
     return code == code_byte(RowCode::LiteralRun) || code == code_byte(RowCode::TransparentRun);
 }
 
-void write_transparent(std::ostream& out, int count)
+void append_transparent(std::string& row, int count)
 {
-    for (int i = 0; i < count; ++i) out << TransparentPixel;
+    row.append(static_cast<std::size_t>(count) * TransparentPixel.size(), '.');
 }
 
 }  // namespace
@@ -77,38 +98,46 @@ void write_xpm(std::ostream& out, std::string_view array_name, int height, std::
         << formatted("static char *%.*s [] = {\n", static_cast<int>(array_name.size()), array_name.data())
         << formatted("\"%d %d %zu %d\",\n", TileWidth, height, used.count + 1, CharsPerPixel)
         << "\"" << TransparentPixel << " c None\",\n";
-    for (std::size_t u = 0; u < used.count; ++u) {
-        const PaletteEntry& entry = Palette[used.values[u]];
-        out << formatted("\"%.3d c #%.2x%.2x%.2x\",\n", used.values[u], static_cast<unsigned>(entry.red),
-                         static_cast<unsigned>(entry.green), static_cast<unsigned>(entry.blue));
-    }
+    for (std::size_t u = 0; u < used.count; ++u) out.write(ColourLines[used.values[u]].data(), ColourLineLength);
     out << '"';
 
+    // Each row is built whole and written at once; a failure writes what the
+    // row holds so far first, so the file shows where it stopped.
+    std::string row;
+    const auto write_row = [&] {
+        out.write(row.data(), static_cast<std::streamsize>(row.size()));
+        row.clear();
+    };
     int row_pixels = 0;
     for (std::size_t i = 0; i < data.size();) {
-        if (row_pixels > TileWidth) fail("\nerror: no code \\02 at end of line found in .til\n\n");
+        if (row_pixels > TileWidth) {
+            write_row();
+            fail("\nerror: no code \\02 at end of line found in .til\n\n");
+        }
         switch (static_cast<RowCode>(data[i++])) {
         case RowCode::LiteralRun: {
             const int count = data[i++];
             row_pixels += count;
-            for (int p = 0; p < count; ++p) out.write(PixelDigits[data[i++]].data(), CharsPerPixel);
+            for (int p = 0; p < count; ++p) row.append(PixelDigits[data[i++]].data(), CharsPerPixel);
             break;
         }
         case RowCode::TransparentRun: {
             const int count = data[i++];
             row_pixels += count;
-            write_transparent(out, count);
+            append_transparent(row, count);
             break;
         }
         case RowCode::EndOfRow:
-            if (row_pixels < TileWidth) write_transparent(out, TileWidth - row_pixels);
-            out << NextRow;
+            if (row_pixels < TileWidth) append_transparent(row, TileWidth - row_pixels);
+            row += NextRow;
+            write_row();
             row_pixels = 0;
             break;
         default:
             break;
         }
     }
+    write_row();
 
     out.seekp(-UnfinishedTail, std::ios::cur);
     out << Closing;

@@ -53,7 +53,7 @@ void encode_image(std::istream& xpm, std::ostream& tile, ConversionType type, st
     const XpmValues values = parse_values_line(strings.next());
     report << formatted("width = %d  height = %d  colors = %d\n", values.width, values.height, values.colours);
 
-    ColourTable colours(type);
+    ColourTable colours(type, values.chars_per_pixel);
     for (int i = 0; i < values.colours; ++i) colours.add(parse_colour_line(strings.next(), values.chars_per_pixel));
 
     write_byte(tile, static_cast<std::uint8_t>(values.height));

@@ -3,6 +3,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tess {
 
@@ -11,16 +12,22 @@ namespace tess {
 // commas, braces) are skipped.
 class XpmStrings {
 public:
-    explicit XpmStrings(std::istream& in) : in_(*in.rdbuf()) {}
+    explicit XpmStrings(std::istream& in);
 
     // The next string, valid until the following call. An XPM that ends
     // before it, or that is not text, is the wrong format.
     std::string_view next();
 
 private:
+    int get();
+    bool refill();
+    void read_string();
     int skip_comment();
 
     std::streambuf& in_;
+    std::vector<char> buffer_;
+    std::size_t position_ = 0;
+    std::size_t size_ = 0;
     std::string text_;
 };
 

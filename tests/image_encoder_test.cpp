@@ -32,7 +32,7 @@ TEST(EncodeImage, WorkedExampleGivesItsBytesUnderEveryType)
 
 ColourTable sample_table()
 {
-    ColourTable table(ConversionType::L2);
+    ColourTable table(ConversionType::L2, 2);
     table.add({"..", std::nullopt});
     table.add({"a ", Rgb{100, 100, 100}});
     table.add({" b", Rgb{0, 255, 0}});
@@ -151,7 +151,7 @@ TEST(EncodeImage, RoundTripsGeneratedPictures)
     for (int picture = 0; picture < 60; ++picture) {
         const int width = picture == 0 ? 64 : pick(0, 64);
         const int height = pick(1, 12);
-        const int cpp = pick(1, 2);
+        const int cpp = pick(1, 3);
         const int colours = pick(1, 40);
         const ConversionType type = AllTypes[picture % 4];
 
@@ -162,6 +162,7 @@ TEST(EncodeImage, RoundTripsGeneratedPictures)
         for (int i = 0; i < colours; ++i) {
             std::string key = cpp == 1 ? std::string(1, static_cast<char>('#' + i))
                                        : std::string{static_cast<char>('a' + i % 26), static_cast<char>(' ' + i / 26)};
+            if (cpp == 3) key += '~';
             const bool transparent = i == 0 && picture % 3 != 0;
             const Rgb rgb{pick(0, 255), pick(0, 255), pick(0, 255)};
             xpm += "\"" + key + (transparent ? " c None" : testing::formatted_hex(rgb)) + "\",\n";
