@@ -5,7 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "failure.hpp"
+
 namespace tess::testing {
+
+// The message of the Failure that `action` raises, or "" when it raises none.
+template <typename Action>
+std::string failure_of(Action action)
+{
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    return "";
+}
 
 using Bytes = std::vector<std::uint8_t>;
 

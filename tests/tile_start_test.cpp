@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "failure.hpp"
+#include "test_support.hpp"
 #include "tile_start.hpp"
 
 namespace tess {
@@ -61,14 +61,7 @@ TEST(TilePath, RefusesPathsThatWouldReplaceTheInputOrAreTooShort)
         {"ab", "error: input path ab is too short to name a tile file\n"},
         {"", "error: input path  is too short to name a tile file\n"},
     };
-    for (const auto& c : cases) {
-        try {
-            tile_path_for(c.xpm);
-            ADD_FAILURE() << c.xpm;
-        } catch (const Failure& failure) {
-            EXPECT_STREQ(failure.what(), c.message);
-        }
-    }
+    for (const auto& c : cases) EXPECT_EQ(testing::failure_of([&] { tile_path_for(c.xpm); }), c.message) << c.xpm;
 }
 
 }  // namespace

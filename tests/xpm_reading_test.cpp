@@ -2,12 +2,14 @@
 
 #include <sstream>
 
-#include "failure.hpp"
+#include "test_support.hpp"
 #include "xpm_header.hpp"
 #include "xpm_strings.hpp"
 
 namespace tess {
 namespace {
+
+using testing::failure_of;
 
 std::vector<std::string> strings_of(const std::string& text, std::size_t count)
 {
@@ -16,17 +18,6 @@ std::vector<std::string> strings_of(const std::string& text, std::size_t count)
     std::vector<std::string> found;
     for (std::size_t i = 0; i < count; ++i) found.emplace_back(strings.next());
     return found;
-}
-
-template <typename Action>
-std::string failure_of(Action action)
-{
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    return "";
 }
 
 TEST(XpmStrings, SkipsCommentsAndTheCAroundTheStrings)
