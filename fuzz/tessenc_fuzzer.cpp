@@ -3,6 +3,7 @@
 // tess::Failure with a newline-terminated message. An accepted one must come
 // back through the decoder as the same picture: every pixel the palette index
 // its colour line maps to, transparent pixels as "...", rows padded to 64.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
