@@ -121,6 +121,9 @@ struct Sample {
     std::string text;
 };
 
+// Names the sample in test listings instead of dumping its bytes.
+void PrintTo(const Sample& sample, std::ostream* out) { *out << sample.name; }
+
 std::string read_file(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
