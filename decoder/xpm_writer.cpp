@@ -79,12 +79,11 @@ UsedValues check_image_data(std::span<const std::uint8_t> data)
     for (std::size_t i = 0; i < data.size();) {
         const std::uint8_t code = data[i++];
         if (!is_run(code)) continue;
-        if (i == data.size()) fail("Error: image data ends inside a run\n");
-        const std::size_t count = data[i++];
-        if (code == code_byte(RowCode::LiteralRun)) {
-            if (count > data.size() - i) fail("Error: image data ends inside a run\n");
-            i += count;
-        }
+        const std::size_t operands_left = data.size() - i;
+        const std::size_t count = operands_left > 0 ? data[i++] : 0;
+        const std::size_t indices = code == code_byte(RowCode::LiteralRun) ? count : 0;
+        if (operands_left == 0 || indices > data.size() - i) fail("Error: image data ends inside a run\n");
+        i += indices;
     }
     return used;
 }

@@ -11,19 +11,13 @@ namespace {
 using testing::Bytes;
 using testing::encode;
 
-const std::string WorkedExampleXpm =
-    "/* XPM */\nstatic char *walk[] = {\n\"3 2 3 1\",\n\". c None\",\n\"a c #646464\",\n\"b c #00ff00\",\n"
-    "\"..a\",\n\"bb.\"\n};\n";
-
-const Bytes HeaderAndWalk = {0x54, 0x49, 0x4C, 0x02, 0x01, 0x01, 0x01, 0x77, 0x61, 0x6C, 0x6B, 0x00};
-
 constexpr ConversionType AllTypes[] = {ConversionType::L1, ConversionType::L2, ConversionType::L3,
                                        ConversionType::L4};
 
 TEST(EncodeImage, WorkedExampleGivesItsBytesUnderEveryType)
 {
     for (const ConversionType type : AllTypes) {
-        const auto encoded = encode(WorkedExampleXpm, type);
+        const auto encoded = encode(testing::WorkedExampleXpm, type);
         EXPECT_EQ(encoded.failure, "");
         EXPECT_EQ(encoded.tile, testing::WorkedExampleTile) << static_cast<int>(type);
         EXPECT_EQ(encoded.report, "width = 3  height = 2  colors = 3\n14\n");
@@ -105,7 +99,7 @@ TEST(EncodeImage, ShapesAndDamage)
     for (const auto& c : cases) {
         const auto encoded = encode("static char *x[] = {\n\"" + c.values + "\",\n" + c.body + "\n};\n");
         EXPECT_EQ(encoded.failure, c.failure) << c.what;
-        EXPECT_EQ(encoded.tile, testing::concat({HeaderAndWalk, c.image})) << c.what;
+        EXPECT_EQ(encoded.tile, testing::concat({testing::WalkHeaderAndScene, c.image})) << c.what;
         EXPECT_EQ(encoded.report, c.report) << c.what;
     }
 }

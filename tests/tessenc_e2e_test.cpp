@@ -14,17 +14,13 @@ using testing::write_file;
 const std::filesystem::path Tessenc = TESSENC_PATH;
 const std::filesystem::path Tessdec = TESSDEC_PATH;
 const std::filesystem::path Examples = EXAMPLES_DIR;
-
-const std::string WorkedExampleXpm =
-    "/* XPM */\nstatic char *walk[] = {\n\"3 2 3 1\",\n\". c None\",\n\"a c #646464\",\n\"b c #00ff00\",\n"
-    "\"..a\",\n\"bb.\"\n};\n";
-const std::string HeaderAndWalk = testing::text_of({0x54, 0x49, 0x4C, 0x02, 0x01, 0x01, 0x01, 0x77, 0x61, 0x6C, 0x6B, 0x00});
+const std::string HeaderAndWalk = testing::text_of(testing::WalkHeaderAndScene);
 
 TEST(TessencProgram, WorkedExampleGivesItsTileFile)
 {
     for (const char* type : {"L1", "L2", "L3", "L4"}) {
         TempFolder folder;
-        write_file(folder / "image.xpm", WorkedExampleXpm);
+        write_file(folder / "image.xpm", testing::WorkedExampleXpm);
         const auto result = run_program(Tessenc, {type, "image.xpm"}, folder.path(), "walk\n");
         EXPECT_EQ(result.status, 0) << type;
         EXPECT_EQ(result.output, "scene name ? width = 3  height = 2  colors = 3\n14\n") << type;
@@ -35,7 +31,7 @@ TEST(TessencProgram, WorkedExampleGivesItsTileFile)
 TEST(TessencProgram, SceneNameWithoutNewlineIsKeptWhole)
 {
     TempFolder folder;
-    write_file(folder / "image", WorkedExampleXpm);
+    write_file(folder / "image", testing::WorkedExampleXpm);
     const auto result = run_program(Tessenc, {"L2", "image"}, folder.path(), "walk");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(read_file(folder / "imtil"), testing::text_of(testing::WorkedExampleTile));
@@ -54,9 +50,9 @@ TEST(TessencProgram, FailuresPrintOneMessageAndLeaveFilesAsTheyGot)
         int status;
         std::string tile;  // image.til afterwards
     } cases[] = {
-        {"no arguments", {}, WorkedExampleXpm, "Usage: tessenc conversion_type input_file.xpm\n", 46, old_tile},
-        {"one argument", {"L2"}, WorkedExampleXpm, "Usage: tessenc conversion_type input_file.xpm\n", 46, old_tile},
-        {"wrong type touches nothing", {"L5", "image.xpm"}, WorkedExampleXpm, "\nwrong conversion type: use L1 | L2\n",
+        {"no arguments", {}, testing::WorkedExampleXpm, "Usage: tessenc conversion_type input_file.xpm\n", 46, old_tile},
+        {"one argument", {"L2"}, testing::WorkedExampleXpm, "Usage: tessenc conversion_type input_file.xpm\n", 46, old_tile},
+        {"wrong type touches nothing", {"L5", "image.xpm"}, testing::WorkedExampleXpm, "\nwrong conversion type: use L1 | L2\n",
          36, old_tile},
         {"lower-case type", {"l2", "image.xpm"}, "\"1 1 1 1\",\"a c None\",\"a\"",
          "\nwrong conversion type: use L1 | L2\n", 36, old_tile},
@@ -89,7 +85,7 @@ TEST(TessencProgram, FailuresPrintOneMessageAndLeaveFilesAsTheyGot)
 TEST(TessencProgram, TileFileThatCannotBeCreatedIsReported)
 {
     TempFolder folder;
-    write_file(folder / "image.xpm", WorkedExampleXpm);
+    write_file(folder / "image.xpm", testing::WorkedExampleXpm);
     std::filesystem::create_directory(folder / "image.til");
     const auto result = run_program(Tessenc, {"L2", "image.xpm"}, folder.path(), "walk\n");
     EXPECT_EQ(result.output, "error: cannot create tile file image.til\n");

@@ -42,13 +42,14 @@ inline std::string repeat(std::string_view text, int times)
 }
 
 // The three-pixel, two-row image of the format's worked example, as the only
-// image of a scene named walk.
+// image of a scene named walk, and the XPM that tessenc turns into it.
+inline const Bytes WalkHeaderAndScene = {0x54, 0x49, 0x4C, 0x02, 0x01, 0x01, 0x01, 0x77, 0x61, 0x6C, 0x6B, 0x00};
 inline const Bytes WorkedExampleData = {0x01, 0x02, 0x00, 0x01, 0x07, 0x02, 0x00,
                                         0x02, 0xE8, 0xE8, 0x01, 0x01, 0x02, 0x03};
-inline const Bytes WorkedExampleTile = concat({{0x54, 0x49, 0x4C, 0x02, 0x01, 0x01},
-                                               {0x01, 0x77, 0x61, 0x6C, 0x6B, 0x00},
-                                               {0x02, 0x0E, 0x00},
-                                               WorkedExampleData});
+inline const Bytes WorkedExampleTile = concat({WalkHeaderAndScene, {0x02, 0x0E, 0x00}, WorkedExampleData});
+inline const std::string WorkedExampleXpm =
+    "/* XPM */\nstatic char *walk[] = {\n\"3 2 3 1\",\n\". c None\",\n\"a c #646464\",\n\"b c #00ff00\",\n"
+    "\"..a\",\n\"bb.\"\n};\n";
 
 inline std::string xpm_head(const std::string& array_name)
 {
