@@ -6,15 +6,15 @@
 #include <sstream>
 #include <string>
 
-#include "failure.hpp"
-#include "tile_walk.hpp"
-#include "xpm_files.hpp"
+#include "programs/failure.hpp"
+#include "decode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::istringstream tile(std::string(reinterpret_cast<const char*>(data), size));
     std::ostringstream summary;
-    tess::MemoryXpmFiles files;
+    tess::testing::MemoryXpmFiles files;
     try {
         tess::decode_tile_file(tile, "fuzz.til", summary, files);
     } catch (const tess::Failure& failure) {

@@ -16,16 +16,16 @@
 #include <string_view>
 #include <vector>
 
-#include "failure.hpp"
-#include "image_encoder.hpp"
-#include "palette.hpp"
-#include "palette_match.hpp"
-#include "tile_format.hpp"
-#include "tile_start.hpp"
-#include "tile_walk.hpp"
-#include "xpm_files.hpp"
-#include "xpm_header.hpp"
-#include "xpm_strings.hpp"
+#include "decode_tile_file.hpp"
+#include "encode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
+#include "palette/nearest.hpp"
+#include "palette/palette.hpp"
+#include "programs/failure.hpp"
+#include "tile/records.hpp"
+#include "xpm/error.hpp"
+#include "xpm/header.hpp"
+#include "xpm/strings.hpp"
 
 namespace {
 
@@ -34,8 +34,6 @@ constexpr std::array<tess::ConversionType, 4> Types = {tess::ConversionType::L1,
 constexpr std::string_view SceneName = "fuzz";
 constexpr std::string_view TilePath = "fuzz.til";
 constexpr std::string_view Transparent = "...";
-// Magic, revision, views, scenes, frames; the name and its zero; height and length.
-constexpr std::size_t DataStart = tess::TileHeaderSize + 1 + SceneName.size() + 1 + tess::ImageRecordSize;
 
 [[noreturn]] void mismatch() { __builtin_trap(); }
 
@@ -132,15 +130,26 @@ void check_round_trip(const std::string& xpm_text, tess::ConversionType type, co
     Picture picture{};
     try {
         picture = expected_picture(xpm_text, type);
-    } catch (const tess::Failure&) {
+    } catch (const tess::XpmError&) {
         mismatch();  // the encoder accepted what its own parsers refuse
     }
 
     // The record: the height, then the length that the data really has.
-    if (tile_bytes.size() < DataStart) mismatch();
-    const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(tile_bytes[at]); };
-    const std::size_t length = byte(DataStart - 2) | static_cast<std::size_t>(byte(DataStart - 1)) << 8;
-    if (byte(DataStart - 3) != picture.values.height || length != tile_bytes.size() - DataStart) mismatch();
+    std::istringstream records(tile_bytes);
+    tess::TileReader reader(*records.rdbuf());
+    tess::ImageRecord record{};
+    std::vector<std::uint8_t> data;
+    try {
+        const tess::TileHeader header = reader.header();
+        const tess::SceneRecord scene = reader.scene();
+        if (header.views != 1 || header.scenes != 1 || scene.frames != 1 || scene.name != SceneName) mismatch();
+        record = reader.image();
+        reader.data(record, data);
+    } catch (const tess::TileError&) {
+        mismatch();
+    }
+    const std::size_t length = record.length;
+    if (record.height != picture.values.height || records.rdbuf()->sgetc() != EOF) mismatch();
     std::string expected_report = tess::formatted("width = %d  height = %d  colors = %d\n", picture.values.width,
                                                   picture.values.height, picture.values.colours);
     if (picture.values.height > 0) expected_report += tess::formatted("%zu\n", length);
@@ -148,7 +157,7 @@ void check_round_trip(const std::string& xpm_text, tess::ConversionType type, co
 
     std::istringstream tile(tile_bytes);
     std::ostringstream summary;
-    tess::MemoryXpmFiles files;
+    tess::testing::MemoryXpmFiles files;
     try {
         tess::decode_tile_file(tile, TilePath, summary, files);
     } catch (const tess::Failure&) {
@@ -188,9 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::stringstream tile;
     std::ostringstream report;
     try {
-        tess::write_tile_header(tile);
-        tess::write_scene_name(tile, SceneName);
-        tess::encode_image(xpm, tile, type, report);
+        tess::encode_tile_file(xpm, type, SceneName, tile, report);
     } catch (const tess::Failure& failure) {
         const std::string message = failure.what();
         if (message.empty() || message.back() != '\n') __builtin_trap();

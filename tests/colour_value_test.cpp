@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "colour_value.hpp"
+#include "xpm/colour_value.hpp"
 #include "test_support.hpp"
 #include "x11_colour_names.hpp"
 

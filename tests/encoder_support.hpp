@@ -3,11 +3,11 @@
 #include <sstream>
 #include <string>
 
-#include "failure.hpp"
-#include "image_encoder.hpp"
+#include "decode_tile_file.hpp"
+#include "encode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
+#include "programs/failure.hpp"
 #include "test_support.hpp"
-#include "tile_start.hpp"
-#include "tile_walk.hpp"
 
 namespace tess::testing {
 
@@ -24,10 +24,8 @@ inline Encoded encode(const std::string& xpm, ConversionType type = ConversionTy
     std::ostringstream tile;
     std::ostringstream report;
     Encoded result;
-    write_tile_header(tile);
-    write_scene_name(tile, name);
     try {
-        encode_image(in, tile, type, report);
+        encode_tile_file(in, type, name, tile, report);
     } catch (const Failure& failure) {
         result.failure = failure.what();
     }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "failure.hpp"
+#include "programs/failure.hpp"
 
 namespace tess {
 namespace {

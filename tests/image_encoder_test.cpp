@@ -3,7 +3,8 @@
 #include <random>
 
 #include "encoder_support.hpp"
-#include "palette_match.hpp"
+#include "palette/nearest.hpp"
+#include "xpm/colour_table.hpp"
 
 namespace tess {
 namespace {
@@ -24,6 +25,20 @@ TEST(EncodeImage, WorkedExampleGivesItsBytesUnderEveryType)
     }
 }
 
+// A row of XPM text as tessenc encodes it: a row of width 0 adds nothing,
+// a pixel without a colour fails with tessenc's message.
+void encode_row(std::string_view row, int chars_per_pixel, const ColourTable& colours, Bytes& out)
+{
+    if (row.empty()) return;
+    std::vector<Pixel> pixels;
+    try {
+        row_pixels(row, chars_per_pixel, colours, pixels);
+    } catch (const XpmError& error) {
+        throw Failure("error: " + std::string(error.what()) + "\n");
+    }
+    tess::encode_row(pixels, out);
+}
+
 ColourTable sample_table()
 {
     ColourTable table(ConversionType::L2, 2);
@@ -31,6 +46,7 @@ ColourTable sample_table()
     table.add({"a ", Rgb{100, 100, 100}});
     table.add({" b", Rgb{0, 255, 0}});
     table.add({"a ", Rgb{255, 0, 0}});  // a later line of the same key loses
+    table.finish();
     return table;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <random>
 
-#include "palette_match.hpp"
+#include "palette/nearest.hpp"
 
 namespace tess {
 namespace {

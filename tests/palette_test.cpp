@@ -3,7 +3,7 @@
 #include <set>
 #include <tuple>
 
-#include "palette.hpp"
+#include "palette/palette.hpp"
 
 namespace tess {
 namespace {

@@ -16,13 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "failure.hpp"
-#include "image_encoder.hpp"
-#include "palette_match.hpp"
+#include "programs/failure.hpp"
+#include "encode_tile_file.hpp"
+#include "palette/nearest.hpp"
 #include "test_support.hpp"
-#include "tile_start.hpp"
-#include "tile_walk.hpp"
-#include "xpm_files.hpp"
+#include "decode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
 
 namespace tess {
 namespace {
@@ -47,9 +46,7 @@ Encoded encode(const std::string& xpm_text, ConversionType type = ConversionType
     std::ostringstream report;
     Encoded result;
     try {
-        write_tile_header(tile);
-        write_scene_name(tile, "walk");
-        encode_image(xpm, tile, type, report);
+        encode_tile_file(xpm, type, "walk", tile, report);
     } catch (const Failure& failure) {
         result.failure = failure.what();
     }
@@ -67,7 +64,7 @@ Decoded decode(const std::string& tile_bytes, bool keep_files = true)
 {
     std::istringstream tile(tile_bytes);
     std::ostringstream summary;
-    MemoryXpmFiles files;
+    testing::MemoryXpmFiles files;
     Decoded result;
     try {
         decode_tile_file(tile, "walk.til", summary, files);

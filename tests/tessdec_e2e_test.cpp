@@ -4,7 +4,8 @@
 
 #include "program_runner.hpp"
 #include "test_support.hpp"
-#include "tile_walk.hpp"
+#include "decode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
 
 namespace tess {
 namespace {
@@ -46,7 +47,7 @@ TEST(TessdecProgram, WritesWhatTheCoreDecodes)
 
     std::istringstream tile(read_file(Examples / "knight.til"));
     std::ostringstream summary;
-    MemoryXpmFiles expected;
+    testing::MemoryXpmFiles expected;
     decode_tile_file(tile, "knight.til", summary, expected);
 
     EXPECT_EQ(result.status, 0);

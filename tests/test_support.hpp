@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "failure.hpp"
+#include "programs/failure.hpp"
+#include "xpm/error.hpp"
 
 namespace tess::testing {
 
 // The message of the Failure that `action` raises, or "" when it raises none.
+// An XpmError gives the message tessenc prints for it.
 template <typename Action>
 std::string failure_of(Action action)
 {
@@ -17,6 +19,8 @@ std::string failure_of(Action action)
         action();
     } catch (const Failure& failure) {
         return failure.what();
+    } catch (const XpmError& error) {
+        return "error: " + std::string(error.what()) + "\n";
     }
     return "";
 }

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <sstream>
 
-#include "failure.hpp"
+#include "programs/failure.hpp"
 #include "test_support.hpp"
-#include "tile_walk.hpp"
+#include "decode_tile_file.hpp"
+#include "memory_xpm_files.hpp"
 
 namespace tess {
 namespace {
@@ -24,7 +25,7 @@ Decoded decode(const Bytes& tile, const std::string& path = "hero.til")
 {
     std::istringstream in(testing::text_of(tile));
     std::ostringstream summary;
-    MemoryXpmFiles files;
+    testing::MemoryXpmFiles files;
     Decoded result;
     try {
         decode_tile_file(in, path, summary, files);

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "test_support.hpp"
-#include "xpm_header.hpp"
-#include "xpm_strings.hpp"
+#include "xpm/header.hpp"
+#include "xpm/strings.hpp"
 
 namespace tess {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <sstream>
 
-#include "failure.hpp"
+#include "programs/failure.hpp"
 #include "test_support.hpp"
-#include "xpm_writer.hpp"
+#include "xpm/writer.hpp"
 
 namespace tess {
 namespace {
@@ -42,7 +42,7 @@ TEST(CheckImageData, RejectsRunsThatReachPastTheData)
         {0x02, 0x02, 0x01},        // count missing after rows
     };
     for (const auto& data : damaged) {
-        EXPECT_THROW(check_image_data(data), Failure) << ::testing::PrintToString(data);
+        EXPECT_THROW(check_image_data(data), TileError) << ::testing::PrintToString(data);
     }
     const Bytes sound[] = {{0x00, 0x00}, {0x01, 0xff}, {0x00, 0x02, 0x00, 0x01}, {0x07, 0x03}};
     for (const auto& data : sound) EXPECT_NO_THROW(check_image_data(data)) << ::testing::PrintToString(data);
@@ -111,9 +111,8 @@ TEST(WriteXpm, RowWiderThanTheTileFailsBeforeTheNextCode)
         data.push_back(0x02);
         try {
             write_xpm(out, "img", 1, data, check_image_data(data));
-        } catch (const Failure& failure) {
-            EXPECT_STREQ(failure.what(), "\nerror: no code \\02 at end of line found in .til\n\n");
-            EXPECT_EQ(failure.exit_status(), 50);
+        } catch (const TileError& error) {
+            EXPECT_EQ(error.fault(), TileFault::RowTooWide);
             return out.str();
         }
         ADD_FAILURE() << "a 65-pixel row was accepted";

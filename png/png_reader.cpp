@@ -1,0 +1,173 @@
+#include "png/png_reader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "spng_context.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> Signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
+// Bounds any one chunk and all the ancillary data kept (decompressed text,
+// ICC profiles), so a small file cannot claim a large allocation. Encoders
+// split image data into far smaller IDAT chunks.
+constexpr std::size_t ChunkLimit = std::size_t{4} << 20;
+
+// libspng takes no image limit above this; larger ones are no limit at all.
+constexpr std::uint32_t SpngLargestLimit = 0x7fffffff;
+
+// IHDR comes first, so a PNG's width and height sit at fixed offsets.
+constexpr std::size_t WidthOffset = 16;
+constexpr std::size_t HeightOffset = 20;
+
+void check(int error) { detail::check_spng(error, "PNG data is damaged: "); }
+
+std::uint32_t big_endian_at(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return std::uint32_t{bytes[offset]} << 24 | std::uint32_t{bytes[offset + 1]} << 16 |
+           std::uint32_t{bytes[offset + 2]} << 8 | std::uint32_t{bytes[offset + 3]};
+}
+
+[[noreturn]] void refuse_size(std::uint32_t width, std::uint32_t height, const PngLimits& limits)
+{
+    throw PngError("PNG is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
+                   std::to_string(limits.max_width) + " x " + std::to_string(limits.max_height) + " and " +
+                   std::to_string(limits.max_pixels) + " pixels are accepted");
+}
+
+spng_ihdr read_header(spng_ctx* ctx, std::span<const std::uint8_t> file, const PngLimits& limits)
+{
+    spng_ihdr ihdr{};
+    const int error = spng_get_ihdr(ctx, &ihdr);
+    // libspng stops at its own image limits without handing the header over;
+    // having read it, it has seen the fixed offsets in the buffer.
+    if (error == SPNG_EUSER_WIDTH || error == SPNG_EUSER_HEIGHT) {
+        refuse_size(big_endian_at(file, WidthOffset), big_endian_at(file, HeightOffset), limits);
+    }
+    check(error);
+    if (std::uint64_t{ihdr.width} * ihdr.height > limits.max_pixels) refuse_size(ihdr.width, ihdr.height, limits);
+    return ihdr;
+}
+
+// The whole image in `format`, whose size the caller works out from the
+// checked header; libspng must agree before the buffer is made.
+std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, std::size_t expected_size)
+{
+    std::size_t size = 0;
+    check(spng_decoded_image_size(ctx, format, &size));
+    if (size != expected_size) {
+        throw PngError("PNG data is damaged: " + std::to_string(size) + " bytes of pixels where " +
+                       std::to_string(expected_size) + " were expected");
+    }
+    std::vector<std::uint8_t> pixels(size);
+    check(spng_decode_image(ctx, pixels.data(), pixels.size(), format, flags));
+    return pixels;
+}
+
+// Decodes the raw indices rather than letting libspng expand them, so the
+// indices and the colours come from one pass; below 8 bits they arrive
+// packed, high bits first, each row starting on a byte.
+PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr, std::vector<std::uint8_t>& rgba)
+{
+    const std::size_t width = ihdr.width;
+    const std::size_t height = ihdr.height;
+    const unsigned depth = ihdr.bit_depth;
+    const std::size_t row_bytes = (width * depth + 7) / 8;
+    const std::vector<std::uint8_t> packed = decode(ctx, SPNG_FMT_PNG, 0, row_bytes * height);
+
+    spng_plte plte{};
+    check(spng_get_plte(ctx, &plte));
+    spng_trns trns{};
+    const int trns_error = spng_get_trns(ctx, &trns);
+    if (trns_error != SPNG_ECHUNKAVAIL) check(trns_error);  // no tRNS: every entry opaque
+
+    PngIndexed indexed;
+    indexed.palette.reserve(plte.n_entries);
+    indexed.alpha.assign(plte.n_entries, 255);
+    for (std::size_t i = 0; i < plte.n_entries; ++i) {
+        const spng_plte_entry& entry = plte.entries[i];
+        indexed.palette.push_back({entry.red, entry.green, entry.blue});
+    }
+    std::copy_n(trns.type3_alpha, std::min<std::size_t>(trns.n_type3_entries, plte.n_entries), indexed.alpha.begin());
+
+    indexed.indices.resize(width * height);
+    rgba.resize(width * height * 4);
+    const unsigned mask = (1u << depth) - 1;
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t bit = x * depth;
+            const unsigned shift = 8 - depth - static_cast<unsigned>(bit % 8);
+            const std::uint8_t index = static_cast<std::uint8_t>((packed[y * row_bytes + bit / 8] >> shift) & mask);
+            if (index >= plte.n_entries) {
+                throw PngError("PNG data is damaged: pixel " + std::to_string(x) + ", " + std::to_string(y) +
+                               " uses palette index " + std::to_string(index) + " of " +
+                               std::to_string(plte.n_entries) + " PLTE entries");
+            }
+            const std::size_t pixel = y * width + x;
+            indexed.indices[pixel] = index;
+            const spng_plte_entry& entry = plte.entries[index];
+            rgba[pixel * 4] = entry.red;
+            rgba[pixel * 4 + 1] = entry.green;
+            rgba[pixel * 4 + 2] = entry.blue;
+            rgba[pixel * 4 + 3] = indexed.alpha[index];
+        }
+    }
+    return indexed;
+}
+
+// libspng stops reading at IEND's type and never reads its CRC, so a file
+// cut there would pass: walk the chunk lengths to see the whole IEND is here.
+void check_not_cut_short(std::span<const std::uint8_t> file)
+{
+    constexpr std::array<std::uint8_t, 4> End = {'I', 'E', 'N', 'D'};
+    std::uint64_t at = Signature.size();
+    while (at + 8 <= file.size()) {
+        const std::uint64_t length = big_endian_at(file, static_cast<std::size_t>(at));
+        const auto type = file.subspan(static_cast<std::size_t>(at) + 4, End.size());
+        at += 12 + length;  // length, type, data and CRC
+        if (std::equal(End.begin(), End.end(), type.begin())) {
+            if (at <= file.size()) return;
+            break;
+        }
+    }
+    throw PngError("PNG data is damaged: the file is cut short");
+}
+
+}  // namespace
+
+bool looks_like_png(std::span<const std::uint8_t> file)
+{
+    return file.size() >= Signature.size() && std::equal(Signature.begin(), Signature.end(), file.begin());
+}
+
+PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits)
+{
+    if (!looks_like_png(file)) throw PngError("not a PNG: the signature is missing");
+
+    const detail::SpngContext ctx = detail::new_spng_context(0);
+    check(spng_set_image_limits(ctx.get(), std::min(limits.max_width, SpngLargestLimit),
+                                std::min(limits.max_height, SpngLargestLimit)));
+    check(spng_set_chunk_limits(ctx.get(), ChunkLimit, ChunkLimit));
+    check(spng_set_png_buffer(ctx.get(), file.data(), file.size()));
+    const spng_ihdr ihdr = read_header(ctx.get(), file, limits);
+
+    PngImage image;
+    image.width = ihdr.width;
+    image.height = ihdr.height;
+    if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
+        image.indexed = decode_indexed(ctx.get(), ihdr, image.rgba);
+    } else {
+        image.rgba = decode(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, std::size_t{ihdr.width} * ihdr.height * 4);
+    }
+    // On through IEND, so damage after the image is refused too (libspng drops
+    // an ancillary chunk whose CRC is wrong, as PNG allows).
+    check(spng_decode_chunks(ctx.get()));
+    check_not_cut_short(file);
+    return image;
+}
+
+}  // namespace tess

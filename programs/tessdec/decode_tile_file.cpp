@@ -1,0 +1,86 @@
+#include "decode_tile_file.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "programs/failure.hpp"
+#include "tile/records.hpp"
+#include "xpm/writer.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::string_view XpmExtension = ".xpm";
+constexpr std::size_t TileExtensionLength = 4;  // ".til"
+
+// The C array name inside the XPM at `xpm_path`: the path without ".xpm",
+// with every '"' made '_' so that the declaration stays readable to XPM readers.
+std::string array_name_for(std::string_view xpm_path)
+{
+    std::string name(xpm_path.substr(0, xpm_path.size() - std::min(xpm_path.size(), XpmExtension.size())));
+    std::replace(name.begin(), name.end(), '"', '_');
+    return name;
+}
+
+[[noreturn]] void fail_with(const TileError& error)
+{
+    switch (error.fault()) {
+    case TileFault::NotATileFile: fail("Error: not a valid tile format\n");
+    case TileFault::RowTooWide: fail("\nerror: no code \\02 at end of line found in .til\n\n");
+    case TileFault::EndsInside: fail("Error: tile file ends inside %s\n", part_name(error.part()));
+    default: break;
+    }
+    fail("Error: %s\n", error.description().c_str());
+}
+
+void walk(TileReader& reader, std::string_view input_path, std::ostream& summary, XpmFiles& files)
+{
+    const TileHeader header = reader.header();
+    summary << formatted("\n%.*s\n\t revision number %d\n", static_cast<int>(input_path.size()), input_path.data(),
+                         header.revision_number)
+            << formatted("\t %d view(s)\n\t %d scene(s)\n", header.views, header.scenes);
+
+    std::vector<std::uint8_t> data;
+    for (int s = 0; s < header.scenes; ++s) {
+        const SceneRecord scene = reader.scene();
+        const int frames = scene.frames;
+        summary << formatted("\t scene %s (%d frames)\n", scene.name.c_str(), frames);
+
+        for (int k = 0; k < frames * header.views; ++k) {
+            const ImageRecord record = reader.image();
+            summary << formatted("\t\t height: %d; %d data\n", record.height, record.length);
+            reader.data(record, data);
+            const UsedValues used = check_image_data(data, reader.location());
+            const ImagePlace place = image_place(k, frames);
+            const std::string path = image_path(input_path, scene.name, place.view, place.frame);
+            write_xpm(files.create(path), array_name_for(path), record.height, data, used, reader.location());
+            files.close();
+        }
+    }
+}
+
+}  // namespace
+
+std::string image_path(std::string_view input_path, std::string_view scene_name, int view, int frame)
+{
+    std::string path(input_path.substr(0, input_path.size() - std::min(input_path.size(), TileExtensionLength)));
+    std::string safe_name(scene_name);
+    std::replace(safe_name.begin(), safe_name.end(), '/', '_');
+    path += formatted("_%s_%d_%d", safe_name.c_str(), view, frame);
+    path += XpmExtension;
+    return path;
+}
+
+void decode_tile_file(std::istream& tile, std::string_view input_path, std::ostream& summary, XpmFiles& files)
+{
+    TileReader reader(*tile.rdbuf());
+    try {
+        walk(reader, input_path, summary, files);
+    } catch (const TileError& error) {
+        fail_with(error);
+    }
+}
+
+}  // namespace tess

@@ -1,0 +1,93 @@
+#include "palette_files.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <numeric>
+#include <string>
+
+#include "palette/palette.hpp"
+#include "png/png_writer.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::uint32_t SwatchSide = 16;
+static_assert(SwatchSide * SwatchSide == PaletteSize);
+
+void append(std::vector<std::uint8_t>& bytes, std::string_view text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
+
+// One entry in printf style; 32 bytes hold the longest line.
+template <typename... Values>
+void append_formatted(std::vector<std::uint8_t>& bytes, const char* format, Values... values)
+{
+    std::array<char, 32> line{};
+    const int length = std::snprintf(line.data(), line.size(), format, values...);
+    append(bytes, std::string_view(line.data(), static_cast<std::size_t>(length)));
+}
+
+std::string lower_case(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> gimp_palette_file()
+{
+    std::vector<std::uint8_t> bytes;
+    append(bytes, "GIMP Palette\nName: tess\nColumns: 12\n#\n");
+    // GIMP keys entries by nothing but their order; the index as the name
+    // keeps duplicates apart for whoever reads the list.
+    for (std::size_t i = 0; i < PaletteSize; ++i) {
+        append_formatted(bytes, "%3d %3d %3d\tIndex %zu\n", Palette[i].red, Palette[i].green, Palette[i].blue, i);
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> hex_palette_file()
+{
+    std::vector<std::uint8_t> bytes;
+    for (const PaletteEntry& entry : Palette) {
+        append_formatted(bytes, "%02x%02x%02x\n", entry.red, entry.green, entry.blue);
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> act_palette_file()
+{
+    // The 4-byte trailer (colour count, transparent index) is optional and
+    // only needed for fewer than 256 colours or a transparent entry; without
+    // it, every reader takes 768 bytes as 256 colours.
+    std::vector<std::uint8_t> bytes;
+    for (const PaletteEntry& entry : Palette) {
+        bytes.push_back(static_cast<std::uint8_t>(entry.red));
+        bytes.push_back(static_cast<std::uint8_t>(entry.green));
+        bytes.push_back(static_cast<std::uint8_t>(entry.blue));
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> png_palette_swatch()
+{
+    std::array<std::uint8_t, PaletteSize> indices{};
+    std::iota(indices.begin(), indices.end(), 0);
+    return write_indexed_png(SwatchSide, SwatchSide, indices, std::nullopt);
+}
+
+std::optional<std::vector<std::uint8_t>> palette_file_for(std::string_view path)
+{
+    const std::string extension = lower_case(std::filesystem::path(path).extension().string());
+    if (extension == ".gpl") return gimp_palette_file();
+    if (extension == ".hex") return hex_palette_file();
+    if (extension == ".act") return act_palette_file();
+    if (extension == ".png") return png_palette_swatch();
+    return std::nullopt;
+}
+
+}  // namespace tess

@@ -1,0 +1,89 @@
+#include "xpm/strings.hpp"
+
+#include <cstring>
+
+#include "xpm/error.hpp"
+
+namespace tess {
+
+namespace {
+
+using Traits = std::char_traits<char>;
+const int EndOfInput = Traits::eof();
+
+// Far beyond any real values line, colour line or row (64 pixels of 15
+// characters): a longer string means the input is not an XPM.
+constexpr std::size_t MaxStringLength = 65536;
+
+constexpr std::size_t BufferSize = 16384;
+
+}  // namespace
+
+void fail_wrong_xpm_format()
+{
+    throw XpmError(XpmFault::WrongFormat, "wrong xpm format");
+}
+
+XpmStrings::XpmStrings(std::istream& in) : in_(*in.rdbuf()), buffer_(BufferSize) {}
+
+bool XpmStrings::refill()
+{
+    position_ = 0;
+    size_ = static_cast<std::size_t>(in_.sgetn(buffer_.data(), static_cast<std::streamsize>(buffer_.size())));
+    return size_ > 0;
+}
+
+int XpmStrings::get()
+{
+    if (position_ == size_ && !refill()) return EndOfInput;
+    return static_cast<unsigned char>(buffer_[position_++]);
+}
+
+// Called with the '/' just read; returns the character after a comment, or
+// the one after the lone '/'.
+int XpmStrings::skip_comment()
+{
+    int c = get();
+    if (c == '/') {
+        while (c != '\n' && c != EndOfInput) c = get();
+        return c;
+    }
+    if (c != '*') return c;
+    for (int previous = 0; (c = get()) != EndOfInput; previous = c) {
+        if (previous == '*' && c == '/') return get();
+    }
+    fail_wrong_xpm_format();
+}
+
+// Called after the opening quote: takes the string up to its closing quote a
+// buffer at a time.
+void XpmStrings::read_string()
+{
+    text_.clear();
+    for (;;) {
+        if (position_ == size_ && !refill()) fail_wrong_xpm_format();
+        const char* start = buffer_.data() + position_;
+        const std::size_t available = size_ - position_;
+        const auto* quote = static_cast<const char*>(std::memchr(start, '"', available));
+        const std::size_t length = quote ? static_cast<std::size_t>(quote - start) : available;
+        if (std::memchr(start, '\0', length) || text_.size() + length > MaxStringLength) fail_wrong_xpm_format();
+        text_.append(start, length);
+        position_ += length;
+        if (quote) {
+            ++position_;
+            return;
+        }
+    }
+}
+
+std::string_view XpmStrings::next()
+{
+    for (int c = get(); c != '"';) {
+        if (c == EndOfInput || c == '\0') fail_wrong_xpm_format();
+        c = c == '/' ? skip_comment() : get();
+    }
+    read_string();
+    return text_;
+}
+
+}  // namespace tess
