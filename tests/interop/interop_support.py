@@ -590,8 +590,12 @@ class Suite:
 
 def main(description, tools, cases):
     """Runs one of the test's cases, named on the command line, in a private
-    folder; skips when a tool is missing. A case is a function of the Suite,
+    folder; skips when a tool is missing. `--list` prints the cases' names,
+    which is how the build registers them. A case is a function of the Suite,
     or a pair of it and the tools it needs beyond `tools`. Returns the exit status."""
+    if sys.argv[1:] == ["--list"]:
+        print(";".join(sorted(cases)))
+        return 0
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--tessenc", required=True)
     parser.add_argument("--tessdec", required=True)
