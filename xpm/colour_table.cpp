@@ -12,16 +12,13 @@ ColourTable::ColourTable(ConversionType type, int chars_per_pixel)
 {
 }
 
-ColourTable::Entry ColourTable::entry_of(std::string_view key, std::uint8_t index) const
+ColourTable::Key ColourTable::key_of(std::string_view key) const
 {
-    Entry entry{{}, index};
-    std::memcpy(entry.key.data(), key.data(), std::min({key.size(), key_length_, entry.key.size()}));
-    return entry;
-}
-
-bool ColourTable::less(const Entry& a, const Entry& b) const
-{
-    return std::memcmp(a.key.data(), b.key.data(), key_length_) < 0;
+    std::array<char, sizeof(Key)> bytes{};
+    std::memcpy(bytes.data(), key.data(), std::min(key.size(), key_length_));
+    Key numbers;
+    std::memcpy(numbers.data(), bytes.data(), bytes.size());
+    return numbers;
 }
 
 void ColourTable::add(const ColourDefinition& definition)
@@ -30,24 +27,24 @@ void ColourTable::add(const ColourDefinition& definition)
         transparent_key_ = std::string(definition.key);
         return;
     }
-    entries_.push_back(entry_of(definition.key, nearest_palette_index(*definition.colour, type_)));
+    entries_.push_back({key_of(definition.key), nearest_palette_index(*definition.colour, type_)});
 }
 
 void ColourTable::finish()
 {
-    const auto by_key = [this](const Entry& a, const Entry& b) { return less(a, b); };
+    const auto by_key = [](const Entry& a, const Entry& b) { return a.key < b.key; };
     std::stable_sort(entries_.begin(), entries_.end(), by_key);
-    const auto same_key = [this](const Entry& a, const Entry& b) { return !less(a, b) && !less(b, a); };
+    const auto same_key = [](const Entry& a, const Entry& b) { return a.key == b.key; };
     entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
 }
 
 std::optional<std::uint8_t> ColourTable::index_of(std::string_view key) const
 {
     if (key.size() != key_length_) return std::nullopt;
-    const Entry wanted = entry_of(key, 0);
+    const Key wanted = key_of(key);
     const auto found = std::lower_bound(entries_.begin(), entries_.end(), wanted,
-                                        [this](const Entry& a, const Entry& b) { return less(a, b); });
-    if (found == entries_.end() || less(wanted, *found)) return std::nullopt;
+                                        [](const Entry& entry, const Key& k) { return entry.key < k; });
+    if (found == entries_.end() || found->key != wanted) return std::nullopt;
     return found->index;
 }
 

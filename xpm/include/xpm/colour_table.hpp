@@ -30,13 +30,16 @@ public:
     bool is_transparent(std::string_view key) const { return transparent_key_ && key == *transparent_key_; }
 
 private:
+    // A key of up to MaxCharsPerPixel characters as two numbers, zero
+    // filled: any total order serves a binary search, and numbers compare
+    // faster than text.
+    using Key = std::array<std::uint64_t, 2>;
     struct Entry {
-        std::array<char, MaxCharsPerPixel> key;
+        Key key;
         std::uint8_t index;
     };
 
-    Entry entry_of(std::string_view key, std::uint8_t index) const;
-    bool less(const Entry& a, const Entry& b) const;
+    Key key_of(std::string_view key) const;
 
     ConversionType type_;
     std::size_t key_length_;
