@@ -1,5 +1,6 @@
 #include "xpm/writer.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "palette/palette.hpp"
@@ -123,6 +124,37 @@ void write_xpm(std::ostream& out, std::string_view array_name, int height, std::
     text.resize(text.size() - UnfinishedTail);
     text += Closing;
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+std::string image_xpm(std::string_view array_name, const Image& image)
+{
+    std::array<bool, PaletteSize> used{};
+    for (const Pixel pixel : image.pixels) {
+        if (pixel != TransparentPixel) used[static_cast<std::size_t>(pixel)] = true;
+    }
+    const auto colours = std::count(used.begin(), used.end(), true);
+
+    std::string text = "/* XPM */\nstatic char *";
+    text.append(array_name);
+    text += "[] = {\n\"" + std::to_string(TileWidth) + " " + std::to_string(image.height) + " " +
+            std::to_string(colours + 1) + " " + std::to_string(CharsPerPixel) + "\",\n\"";
+    text += TransparentKey;
+    text += " c None\",\n";
+    for (std::size_t index = 0; index < PaletteSize; ++index) {
+        if (used[index]) text.append(ColourLines[index].data(), ColourLineLength);
+    }
+    for (int y = 0; y < image.height; ++y) {
+        text += '"';
+        for (const Pixel pixel : image.row(y)) {
+            if (pixel == TransparentPixel) {
+                text += TransparentKey;
+            } else {
+                text.append(PixelDigits[static_cast<std::size_t>(pixel)].data(), CharsPerPixel);
+            }
+        }
+        text += y + 1 < image.height ? "\",\n" : "\"\n";
+    }
+    return text + "};\n";
 }
 
 }  // namespace tess

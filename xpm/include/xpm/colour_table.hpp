@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,13 +8,12 @@
 
 #include "palette/nearest.hpp"
 #include "tile/runs.hpp"
+#include "xpm/key_index.hpp"
 #include "xpm/header.hpp"
 
 namespace tess {
 
-// The XPM's colours by key, each reduced to its nearest palette index. Keys
-// are kept in a table sorted once all are added, so a lookup costs log n
-// comparisons whatever the keys are, and memory grows with the colours only.
+// The XPM's colours by key, each reduced to its nearest palette index.
 class ColourTable {
 public:
     ColourTable(ConversionType type, int chars_per_pixel);
@@ -30,20 +28,8 @@ public:
     bool is_transparent(std::string_view key) const { return transparent_key_ && key == *transparent_key_; }
 
 private:
-    // A key of up to MaxCharsPerPixel characters as two numbers, zero
-    // filled: any total order serves a binary search, and numbers compare
-    // faster than text.
-    using Key = std::array<std::uint64_t, 2>;
-    struct Entry {
-        Key key;
-        std::uint8_t index;
-    };
-
-    Key key_of(std::string_view key) const;
-
     ConversionType type_;
-    std::size_t key_length_;
-    std::vector<Entry> entries_;
+    KeyIndex indices_;
     std::optional<std::string> transparent_key_;
 };
 

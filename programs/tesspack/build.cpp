@@ -1,0 +1,140 @@
+#include "build.hpp"
+
+#include <sys/stat.h>
+
+#include "pack_error.hpp"
+#include "pack_files.hpp"
+#include "picture.hpp"
+#include "tile/records.hpp"
+
+namespace tess {
+
+namespace {
+
+// An XPM of 64 x 255 pixels of 15 characters is under 300 KB; a PNG sheet is
+// held to MaxPicturePixels by its reader.
+constexpr std::size_t MaxPictureFileBytes = 256 << 20;
+
+std::string place(const SceneSpec& scene, int number, int view, int frame, const std::filesystem::path& file)
+{
+    std::string text = "scene " + std::to_string(number) + " \"" + scene.name + "\"";
+    if (view >= 0) text += ", view " + std::to_string(view) + ", frame " + std::to_string(frame);
+    return text + " (" + file.string() + ")";
+}
+
+void put(std::ostream& out, const std::vector<std::uint8_t>& bytes)
+{
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void put_image(std::ostream& out, const Image& image, const TileLocation& where)
+{
+    std::vector<std::uint8_t> record;
+    write_image_record(record, static_cast<std::uint8_t>(image.height), encode_image(image, where));
+    put(out, record);
+}
+
+Picture load(const std::filesystem::path& path)
+{
+    return read_picture(read_input(path, MaxPictureFileBytes));
+}
+
+void build_from_images(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
+                       const ColourRules& rules)
+{
+    for (std::size_t k = 0; k < scene.images.size(); ++k) {
+        const ImagePlace at = image_place(static_cast<int>(k), scene.frames);
+        const std::filesystem::path path = manifest.folder / scene.images[k];
+        try {
+            const Picture picture = load(path);
+            if (picture.width > TileWidth || picture.height > MaxCount) {
+                throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                                " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
+                                std::to_string(MaxCount));
+            }
+            put_image(out, picture_image(picture, 0, 0, picture.width, picture.height, rules),
+                      {number, scene.name, at.view, at.frame});
+        } catch (const PackError& error) {
+            throw PackError(place(scene, number, at.view, at.frame, path) + ": " + error.what());
+        } catch (const TileError& error) {
+            throw PackError(place(scene, number, at.view, at.frame, path) + ": " + error.description());
+        }
+    }
+}
+
+void build_from_sheet(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
+                      const ColourRules& rules)
+{
+    if (manifest.views == 0 || scene.frames == 0) return;
+    const std::filesystem::path path = manifest.folder / scene.sheet;
+    int view = -1, frame = -1;
+    try {
+        const Picture sheet = load(path);
+        const int cell_height = sheet.height / manifest.views;
+        if (sheet.width != scene.frames * TileWidth || sheet.height % manifest.views != 0 || cell_height > MaxCount) {
+            throw PackError("the sheet is " + std::to_string(sheet.width) + " x " + std::to_string(sheet.height) +
+                            " pixels; " + std::to_string(scene.frames) + " frames of " + std::to_string(TileWidth) +
+                            " need " + std::to_string(scene.frames * TileWidth) + " wide, and the height must be " +
+                            std::to_string(manifest.views) + " views times an image height of at most " +
+                            std::to_string(MaxCount));
+        }
+        for (view = 0; view < manifest.views; ++view) {
+            for (frame = 0; frame < scene.frames; ++frame) {
+                put_image(out, picture_image(sheet, frame * TileWidth, view * cell_height, TileWidth, cell_height, rules),
+                          {number, scene.name, view, frame});
+            }
+        }
+    } catch (const PackError& error) {
+        throw PackError(place(scene, number, view, frame, path) + ": " + error.what());
+    } catch (const TileError& error) {
+        throw PackError(place(scene, number, view, frame, path) + ": " + error.description());
+    }
+}
+
+}  // namespace
+
+BuildCounts build_tile_file(const Manifest& manifest, std::ostream& out)
+{
+    const ColourRules rules{manifest.metric, manifest.strict};
+    std::vector<std::uint8_t> records;
+    write_header(records, {static_cast<std::uint8_t>(manifest.revision), static_cast<std::uint8_t>(manifest.views),
+                           static_cast<std::uint8_t>(manifest.scenes.size())});
+    put(out, records);
+
+    BuildCounts counts;
+    for (const SceneSpec& scene : manifest.scenes) {
+        records.clear();
+        write_scene_record(records, {static_cast<std::uint8_t>(scene.frames), scene.name});
+        put(out, records);
+        if (scene.sheet.empty()) {
+            build_from_images(manifest, scene, counts.scenes, out, rules);
+        } else {
+            build_from_sheet(manifest, scene, counts.scenes, out, rules);
+        }
+        ++counts.scenes;
+        counts.images += manifest.views * scene.frames;
+    }
+    return counts;
+}
+
+void check_output_is_no_input(const Manifest& manifest, const std::filesystem::path& output)
+{
+    struct stat target {};
+    if (::stat(output.c_str(), &target) != 0) return;
+    const auto is_target = [&](const std::filesystem::path& path) {
+        struct stat input {};
+        return ::stat(path.c_str(), &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino;
+    };
+    const auto refuse = [&](const std::filesystem::path& path) {
+        throw PackError(output.string() + ": the output would replace the input " + path.string());
+    };
+    if (is_target(manifest.path)) refuse(manifest.path);
+    for (const SceneSpec& scene : manifest.scenes) {
+        if (!scene.sheet.empty() && is_target(manifest.folder / scene.sheet)) refuse(manifest.folder / scene.sheet);
+        for (const auto& image : scene.images) {
+            if (is_target(manifest.folder / image)) refuse(manifest.folder / image);
+        }
+    }
+}
+
+}  // namespace tess

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tile/image.hpp"
+
+namespace tess {
+
+enum class ImageFormat { Png, Xpm };
+
+std::string_view extension_of(ImageFormat format);
+
+// The indices an image uses.
+using UsedIndices = std::array<bool, 256>;
+UsedIndices used_indices(const Image& image);
+
+// The index that stands for transparency in an indexed PNG: the highest one
+// the picture does not use. None when it uses all 256.
+std::optional<std::uint8_t> transparent_index(const UsedIndices& used);
+
+struct ImageFile {
+    ImageFormat format;
+    std::vector<std::uint8_t> bytes;
+};
+
+// One image as a file of `wanted` format: an indexed PNG whose PLTE is the
+// palette, or an XPM. An image that uses all 256 indices and transparency,
+// or that has no rows, cannot be an indexed PNG and becomes an XPM.
+ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name);
+
+}  // namespace tess

@@ -1,0 +1,249 @@
+#include "manifest.hpp"
+
+#include <toml++/toml.h>
+
+#include <set>
+#include <sstream>
+
+#include "pack_error.hpp"
+#include "pack_files.hpp"
+#include "text.hpp"
+#include "tile/format.hpp"
+#include "tile/records.hpp"
+
+namespace tess {
+
+namespace {
+
+// Far beyond any manifest of 255 scenes of 255 x 255 image paths.
+constexpr std::size_t MaxManifestBytes = 64 << 20;
+
+// Reports what is wrong at a node's place in the manifest.
+class Checker {
+public:
+    explicit Checker(std::string file) : file_(std::move(file)) {}
+
+    [[noreturn]] void fail(const toml::node* node, const std::string& what) const
+    {
+        std::string where = file_;
+        if (node && node->source().begin) {
+            where += ":" + std::to_string(node->source().begin.line) + ":" + std::to_string(node->source().begin.column);
+        }
+        throw PackError(where + ": " + what);
+    }
+
+    void only_keys(const toml::table& table, const std::set<std::string_view>& known, const std::string& in) const
+    {
+        for (const auto& [key, value] : table) {
+            if (!known.contains(key.str())) fail(&value, "unknown key '" + std::string(key.str()) + "'" + in);
+        }
+    }
+
+    int count(const toml::table& table, std::string_view key, std::optional<int> fallback, const std::string& in) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node) {
+            if (!fallback) fail(&table, "missing '" + std::string(key) + "'" + in);
+            return *fallback;
+        }
+        const auto value = node->value<std::int64_t>();
+        if (!node->is_integer() || !value) fail(node, "'" + std::string(key) + "' must be a whole number" + in);
+        if (*value < 0 || *value > MaxCount) {
+            fail(node, "'" + std::string(key) + "' is " + std::to_string(*value) + ", outside 0 to " +
+                           std::to_string(MaxCount) + in);
+        }
+        return static_cast<int>(*value);
+    }
+
+    std::string text(const toml::node& node, std::string_view key, const std::string& in) const
+    {
+        if (!node.is_string()) fail(&node, "'" + std::string(key) + "' must be a string" + in);
+        return std::string(*node.value<std::string_view>());
+    }
+
+    std::filesystem::path relative_path(const toml::node& node, std::string_view key, const std::string& in) const
+    {
+        const std::string value = text(node, key, in);
+        const std::filesystem::path path(value);
+        if (value.empty() || path.is_absolute() || value.find('\0') != std::string::npos) {
+            fail(&node, "'" + std::string(key) + "' must be a path relative to the manifest's folder" + in);
+        }
+        return path;
+    }
+
+private:
+    std::string file_;
+};
+
+std::string scene_name(const Checker& check, const toml::table& scene, const std::string& in)
+{
+    const toml::node* name = scene.get("name");
+    const toml::node* bytes = scene.get("name_bytes");
+    if (!name == !bytes) check.fail(&scene, "give the scene's 'name' or its 'name_bytes'" + in);
+    std::string result;
+    if (name) {
+        result = check.text(*name, "name", in);
+    } else {
+        const toml::array* array = bytes->as_array();
+        if (!array) check.fail(bytes, "'name_bytes' must be an array of bytes" + in);
+        for (const toml::node& byte : *array) {
+            const auto value = byte.value<std::int64_t>();
+            if (!byte.is_integer() || !value || *value < 1 || *value > 255) {
+                check.fail(&byte, "'name_bytes' must hold numbers from 1 to 255" + in);
+            }
+            result.push_back(static_cast<char>(*value));
+        }
+    }
+    try {
+        check_scene_name(result);
+    } catch (const TileError& error) {
+        check.fail(name ? name : bytes, error.description() + in);
+    }
+    return result;
+}
+
+SceneSpec read_scene(const Checker& check, const toml::table& scene, int number, int views)
+{
+    const std::string in = " in scene " + std::to_string(number);
+    check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
+    SceneSpec spec;
+    spec.line = static_cast<int>(scene.source().begin.line);
+    spec.name = scene_name(check, scene, in);
+    spec.frames = check.count(scene, "frames", std::nullopt, in);
+
+    const toml::node* images = scene.get("images");
+    const toml::node* sheet = scene.get("sheet");
+    if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
+    if (sheet) {
+        spec.sheet = check.relative_path(*sheet, "sheet", in);
+        return spec;
+    }
+    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(spec.frames);
+    if (!images) {
+        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet')" + in);
+        return spec;
+    }
+    const toml::array* array = images->as_array();
+    if (!array) check.fail(images, "'images' must be an array of paths" + in);
+    for (const toml::node& image : *array) spec.images.push_back(check.relative_path(image, "images", in));
+    if (spec.images.size() != wanted) {
+        check.fail(images, std::to_string(spec.images.size()) + " images given, views x frames is " +
+                               std::to_string(views) + " x " + std::to_string(spec.frames) + " = " +
+                               std::to_string(wanted) + in);
+    }
+    return spec;
+}
+
+}  // namespace
+
+Manifest read_manifest(const std::filesystem::path& path)
+{
+    const std::vector<std::uint8_t> bytes = read_input(path, MaxManifestBytes);
+    const std::string file = path.string();
+    const Checker check(file);
+
+    toml::table root;
+    try {
+        root = toml::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), file);
+    } catch (const toml::parse_error& error) {
+        const auto& at = error.source().begin;
+        throw PackError(file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
+                        std::string(error.description()));
+    }
+
+    check.only_keys(root, {"output", "revision", "views", "metric", "strict", "scene"}, "");
+    Manifest manifest;
+    manifest.path = path;
+    manifest.folder = path.parent_path();
+    manifest.revision = check.count(root, "revision", RevisionNumber, "");
+    manifest.views = check.count(root, "views", 1, "");
+    if (const toml::node* output = root.get("output")) {
+        manifest.output = check.relative_path(*output, "output", "");
+        for (const auto& part : manifest.output) {
+            if (part == "..") check.fail(output, "'output' must stay inside the manifest's folder");
+        }
+    } else {
+        manifest.output = path.filename();
+        manifest.output.replace_extension(".til");
+    }
+    if (const toml::node* metric = root.get("metric")) {
+        const auto parsed = parse_metric(check.text(*metric, "metric", ""));
+        if (!parsed) check.fail(metric, "'metric' must be one of L1, L2, L3, L4, oklab");
+        manifest.metric = *parsed;
+    }
+    if (const toml::node* strict = root.get("strict")) {
+        if (!strict->is_boolean()) check.fail(strict, "'strict' must be true or false");
+        manifest.strict = *strict->value<bool>();
+    }
+    if (const toml::node* scenes = root.get("scene")) {
+        const toml::array* array = scenes->as_array();
+        if (!array || !array->is_array_of_tables()) check.fail(scenes, "'scene' must be a list of [[scene]] tables");
+        if (array->size() > MaxCount) {
+            check.fail(scenes, std::to_string(array->size()) + " scenes, at most " + std::to_string(MaxCount));
+        }
+        int number = 0;
+        for (const toml::node& scene : *array) {
+            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views));
+        }
+    }
+    return manifest;
+}
+
+namespace {
+
+// A TOML basic string: quotes, backslashes and control characters escaped.
+std::string quoted(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            constexpr char hex[] = "0123456789ABCDEF";
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string manifest_text(const Manifest& manifest)
+{
+    std::ostringstream out;
+    out << "# Built by `tesspack build` into the tile file below; paths are relative to this file.\n"
+        << "output = " << quoted(manifest.output.string()) << "\n"
+        << "revision = " << manifest.revision << "\n"
+        << "views = " << manifest.views << "\n"
+        << "metric = " << quoted(metric_name(manifest.metric)) << "\n"
+        << "strict = " << (manifest.strict ? "true" : "false") << "\n";
+    for (const SceneSpec& scene : manifest.scenes) {
+        out << "\n[[scene]]\n";
+        if (is_utf8(scene.name)) {
+            out << "name = " << quoted(scene.name) << "\n";
+        } else {
+            out << "name_bytes = [";
+            for (std::size_t i = 0; i < scene.name.size(); ++i) {
+                out << (i ? ", " : "") << static_cast<int>(static_cast<unsigned char>(scene.name[i]));
+            }
+            out << "]  # not UTF-8, so not a TOML string\n";
+        }
+        out << "frames = " << scene.frames << "\n";
+        if (!scene.sheet.empty()) {
+            out << "sheet = " << quoted(scene.sheet.string()) << "\n";
+        } else if (!scene.images.empty()) {
+            out << "images = [\n";
+            for (const auto& image : scene.images) out << "    " << quoted(image.string()) << ",\n";
+            out << "]\n";
+        }
+    }
+    return out.str();
+}
+
+}  // namespace tess

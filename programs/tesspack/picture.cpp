@@ -1,0 +1,156 @@
+#include "picture.hpp"
+
+#include <algorithm>
+#include <sstream>
+
+#include "pack_error.hpp"
+#include "png/png_reader.hpp"
+#include "xpm/error.hpp"
+#include "xpm/picture.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::uint8_t Opaque = 255;
+constexpr std::uint8_t HalfAlpha = 128;
+
+// A three-digit key from 000 to 255 names that palette index.
+std::optional<std::uint8_t> index_named_by(std::string_view key)
+{
+    if (key.size() != 3 || !std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const int value = (key[0] - '0') * 100 + (key[1] - '0') * 10 + (key[2] - '0');
+    if (value > 255) return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+Picture xpm_picture(std::span<const std::uint8_t> file)
+{
+    std::istringstream in(std::string(file.begin(), file.end()));
+    XpmPicture xpm;
+    try {
+        xpm = read_xpm_picture(in);
+    } catch (const XpmError& error) {
+        throw PackError(error.what());
+    }
+    Picture picture{xpm.width, xpm.height, {}, std::move(xpm.pixels)};
+    for (const XpmColour& colour : xpm.colours) {
+        if (!colour.rgb) {
+            picture.colours.push_back({{0, 0, 0}, 0, std::nullopt});
+        } else {
+            picture.colours.push_back({*colour.rgb, Opaque, index_named_by(colour.key)});
+        }
+    }
+    return picture;
+}
+
+Picture png_picture(std::span<const std::uint8_t> file)
+{
+    constexpr PngLimits limits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
+                               MaxPicturePixels};
+    PngImage png;
+    try {
+        png = read_png(file, limits);
+    } catch (const PngError& error) {
+        throw PackError(error.what());
+    }
+    Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}};
+    if (png.indexed) {
+        // A palette that is ours, entry for entry, names its indices.
+        const PngIndexed& indexed = *png.indexed;
+        const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
+        for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
+            picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
+                                       ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
+        }
+        picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());
+        for (const std::uint32_t pixel : picture.pixels) {
+            if (pixel >= picture.colours.size()) throw PackError("PNG pixel index past its palette");
+        }
+        return picture;
+    }
+
+    // Every distinct RGBA value once, sorted, and each pixel its number.
+    const std::size_t count = png.rgba.size() / 4;
+    std::vector<std::uint32_t> values(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        const std::uint8_t* c = &png.rgba[p * 4];
+        values[p] = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
+    }
+    std::vector<std::uint32_t> distinct = values;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    for (const std::uint32_t v : distinct) {
+        picture.colours.push_back({{static_cast<std::int32_t>(v >> 24), static_cast<std::int32_t>(v >> 16 & 0xff),
+                                    static_cast<std::int32_t>(v >> 8 & 0xff)},
+                                   static_cast<std::uint8_t>(v & 0xff),
+                                   std::nullopt});
+    }
+    picture.pixels.resize(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        picture.pixels[p] =
+            static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), values[p]) - distinct.begin());
+    }
+    return picture;
+}
+
+std::string hex_colour(const Rgb& rgb)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", static_cast<unsigned>(rgb.red) & 0xff,
+                  static_cast<unsigned>(rgb.green) & 0xff, static_cast<unsigned>(rgb.blue) & 0xff);
+    return text;
+}
+
+bool in_palette(const Rgb& rgb) { return std::find(Palette.begin(), Palette.end(), rgb) != Palette.end(); }
+
+}  // namespace
+
+Picture read_picture(std::span<const std::uint8_t> file)
+{
+    return looks_like_png(file) ? png_picture(file) : xpm_picture(file);
+}
+
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, const ColourRules& rules)
+{
+    // Each colour's pixel value, worked out once; what strict refuses is
+    // reported at the first pixel that uses it.
+    enum class Refused : std::uint8_t { No, PartlyTransparent, NotInPalette };
+    std::vector<Pixel> values(picture.colours.size());
+    std::vector<Refused> refused(picture.colours.size(), Refused::No);
+    for (std::size_t c = 0; c < picture.colours.size(); ++c) {
+        const PictureColour& colour = picture.colours[c];
+        if (colour.alpha < HalfAlpha) {
+            values[c] = TransparentPixel;
+        } else if (colour.index && Palette[*colour.index] == colour.rgb) {
+            values[c] = *colour.index;
+        } else {
+            values[c] = nearest_index(colour.rgb, rules.metric);
+            if (!in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
+        }
+        if (colour.alpha != 0 && colour.alpha != Opaque) refused[c] = Refused::PartlyTransparent;
+    }
+
+    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int px = x0 + x, py = y0 + y;
+            const std::uint32_t c = picture.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
+                                                   static_cast<std::size_t>(px)];
+            if (rules.strict && refused[c] != Refused::No) {
+                const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
+                if (refused[c] == Refused::PartlyTransparent) {
+                    throw PackError("partly transparent pixel (alpha " + std::to_string(picture.colours[c].alpha) +
+                                    ")" + where + "; strict allows alpha 0 or 255 only");
+                }
+                throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour");
+            }
+            image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = values[c];
+        }
+    }
+    return image;
+}
+
+}  // namespace tess

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "metric.hpp"
+#include "palette/palette.hpp"
+#include "tile/image.hpp"
+
+namespace tess {
+
+// A colour of a picture as its file gives it: alpha 0 is transparent, 255
+// opaque. `index` is the palette index the file names for it, where it does
+// (a three-digit XPM key, an indexed PNG in the palette).
+struct PictureColour {
+    Rgb rgb;
+    std::uint8_t alpha = 255;
+    std::optional<std::uint8_t> index;
+};
+
+// An XPM or a PNG as drawn: its colours, and for every pixel, row by row, the
+// number of its colour.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<PictureColour> colours;
+    std::vector<std::uint32_t> pixels;
+};
+
+// The largest picture read: a sheet of 255 frames by 255 views of full
+// images would be far more, so sheets are held to this many pixels.
+inline constexpr std::uint64_t MaxPicturePixels = std::uint64_t{1} << 24;
+
+// An XPM or a PNG, told apart by content. Raises PackError.
+Picture read_picture(std::span<const std::uint8_t> file);
+
+// How colours become palette indices.
+struct ColourRules {
+    Metric metric = Metric::L2;
+    bool strict = false;  // every opaque colour must be a palette colour
+};
+
+// The pixels of `picture` from column x0, row y0, `width` by `height`, as a
+// tile image (rows padded with transparency to TileWidth). Below alpha 128 a
+// pixel is transparent. A named index is kept when its colour is that
+// entry's; every other colour goes to its nearest entry. Raises PackError
+// naming x and y (in the picture) for what `strict` refuses.
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, const ColourRules& rules);
+
+}  // namespace tess

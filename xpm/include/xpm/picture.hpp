@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "palette/palette.hpp"
+
+namespace tess {
+
+// One colour line of an XPM: its key, and its colour (none: transparent).
+struct XpmColour {
+    std::string key;
+    std::optional<Rgb> rgb;
+};
+
+// An XPM as it is drawn: its colour lines, and for every pixel, row by row,
+// the number of the colour line that gives its colour.
+struct XpmPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<XpmColour> colours;
+    std::vector<std::uint32_t> pixels;
+};
+
+// Reads a whole XPM: everything tessenc reads, within a tile's limits (width
+// at most 64, height at most 255). The first line of a key gives its colour,
+// and every None colour is transparent. Raises XpmError, naming the row or
+// the pixel (x, y) where it can.
+XpmPicture read_xpm_picture(std::istream& in);
+
+}  // namespace tess
