@@ -17,14 +17,23 @@ constexpr std::array<std::uint8_t, 8> Signature = {0x89, 'P', 'N', 'G', '\r', '\
 // split image data into far smaller IDAT chunks.
 constexpr std::size_t ChunkLimit = std::size_t{4} << 20;
 
-// libspng takes no image limit above this; larger ones are no limit at all.
+// libspng takes no image limit above this, the largest size PNG allows.
 constexpr std::uint32_t SpngLargestLimit = 0x7fffffff;
 
 // IHDR comes first, so a PNG's width and height sit at fixed offsets.
 constexpr std::size_t WidthOffset = 16;
 constexpr std::size_t HeightOffset = 20;
 
-void check(int error) { detail::check_spng(error, "PNG data is damaged: "); }
+constexpr const char* CutShort = "PNG data is damaged: the file is cut short";
+
+void check(int error)
+{
+    if (error == SPNG_IO_EOF) throw PngError(CutShort);
+    if (error == SPNG_ECHUNK_LIMITS) {
+        throw PngError("PNG chunk data is over the " + std::to_string(ChunkLimit >> 20) + " MiB accepted");
+    }
+    detail::check_spng(error, "PNG data is damaged: ");
+}
 
 std::uint32_t big_endian_at(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
@@ -54,14 +63,14 @@ spng_ihdr read_header(spng_ctx* ctx, std::span<const std::uint8_t> file, const P
 }
 
 // The whole image in `format`, whose size the caller works out from the
-// checked header; libspng must agree before the buffer is made.
+// checked header; should libspng disagree, nothing is decoded.
 std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, std::size_t expected_size)
 {
     std::size_t size = 0;
     check(spng_decoded_image_size(ctx, format, &size));
     if (size != expected_size) {
-        throw PngError("PNG data is damaged: " + std::to_string(size) + " bytes of pixels where " +
-                       std::to_string(expected_size) + " were expected");
+        throw PngError("PNG cannot be decoded: libspng asks for " + std::to_string(size) + " bytes of pixels, not " +
+                       std::to_string(expected_size));
     }
     std::vector<std::uint8_t> pixels(size);
     check(spng_decode_image(ctx, pixels.data(), pixels.size(), format, flags));
@@ -134,7 +143,7 @@ void check_not_cut_short(std::span<const std::uint8_t> file)
             break;
         }
     }
-    throw PngError("PNG data is damaged: the file is cut short");
+    throw PngError(CutShort);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "files/safe_open.hpp"
 #include "pack_error.hpp"
 #include "pack_files.hpp"
 #include "picture.hpp"
@@ -34,9 +35,13 @@ void put_image(std::ostream& out, const Image& image, const TileLocation& where)
     put(out, record);
 }
 
+// The caller names the file in its message.
 Picture load(const std::filesystem::path& path)
 {
-    return read_picture(read_input(path, MaxPictureFileBytes));
+    std::error_code error;
+    const std::vector<std::uint8_t> bytes = files::read_file(path.string(), MaxPictureFileBytes, error);
+    if (error) throw PackError("cannot read: " + error.message());
+    return read_picture(bytes);
 }
 
 void build_from_images(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,

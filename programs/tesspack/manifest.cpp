@@ -25,17 +25,20 @@ public:
 
     [[noreturn]] void fail(const toml::node* node, const std::string& what) const
     {
+        fail(node ? node->source() : toml::source_region{}, what);
+    }
+
+    [[noreturn]] void fail(const toml::source_region& region, const std::string& what) const
+    {
         std::string where = file_;
-        if (node && node->source().begin) {
-            where += ":" + std::to_string(node->source().begin.line) + ":" + std::to_string(node->source().begin.column);
-        }
+        if (region.begin) where += ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column);
         throw PackError(where + ": " + what);
     }
 
     void only_keys(const toml::table& table, const std::set<std::string_view>& known, const std::string& in) const
     {
         for (const auto& [key, value] : table) {
-            if (!known.contains(key.str())) fail(&value, "unknown key '" + std::string(key.str()) + "'" + in);
+            if (!known.contains(key.str())) fail(key.source(), "unknown key '" + std::string(key.str()) + "'" + in);
         }
     }
 
@@ -139,12 +142,17 @@ SceneSpec read_scene(const Checker& check, const toml::table& scene, int number,
 Manifest read_manifest(const std::filesystem::path& path)
 {
     const std::vector<std::uint8_t> bytes = read_input(path, MaxManifestBytes);
+    return parse_manifest(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+}
+
+Manifest parse_manifest(std::string_view text, const std::filesystem::path& path)
+{
     const std::string file = path.string();
     const Checker check(file);
 
     toml::table root;
     try {
-        root = toml::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), file);
+        root = toml::parse(text, file);
     } catch (const toml::parse_error& error) {
         const auto& at = error.source().begin;
         throw PackError(file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
@@ -192,7 +200,8 @@ Manifest read_manifest(const std::filesystem::path& path)
 namespace {
 
 // A TOML basic string: quotes, backslashes and control characters escaped.
-std::string quoted(std::string_view text)
+// (Not named `quoted`, which std::quoted would win for std::string arguments.)
+std::string toml_string(std::string_view text)
 {
     std::string out = "\"";
     for (const char c : text) {
@@ -218,15 +227,15 @@ std::string manifest_text(const Manifest& manifest)
 {
     std::ostringstream out;
     out << "# Built by `tesspack build` into the tile file below; paths are relative to this file.\n"
-        << "output = " << quoted(manifest.output.string()) << "\n"
+        << "output = " << toml_string(manifest.output.string()) << "\n"
         << "revision = " << manifest.revision << "\n"
         << "views = " << manifest.views << "\n"
-        << "metric = " << quoted(metric_name(manifest.metric)) << "\n"
+        << "metric = " << toml_string(metric_name(manifest.metric)) << "\n"
         << "strict = " << (manifest.strict ? "true" : "false") << "\n";
     for (const SceneSpec& scene : manifest.scenes) {
         out << "\n[[scene]]\n";
         if (is_utf8(scene.name)) {
-            out << "name = " << quoted(scene.name) << "\n";
+            out << "name = " << toml_string(scene.name) << "\n";
         } else {
             out << "name_bytes = [";
             for (std::size_t i = 0; i < scene.name.size(); ++i) {
@@ -236,10 +245,10 @@ std::string manifest_text(const Manifest& manifest)
         }
         out << "frames = " << scene.frames << "\n";
         if (!scene.sheet.empty()) {
-            out << "sheet = " << quoted(scene.sheet.string()) << "\n";
+            out << "sheet = " << toml_string(scene.sheet.string()) << "\n";
         } else if (!scene.images.empty()) {
             out << "images = [\n";
-            for (const auto& image : scene.images) out << "    " << quoted(image.string()) << ",\n";
+            for (const auto& image : scene.images) out << "    " << toml_string(image.string()) << ",\n";
             out << "]\n";
         }
     }

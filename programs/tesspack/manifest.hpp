@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "metric.hpp"
@@ -33,6 +34,8 @@ struct Manifest {
 // Reads and checks a manifest; a fault raises PackError naming the file, the
 // line and column, and the value.
 Manifest read_manifest(const std::filesystem::path& path);
+// The same for a manifest's text, read from `path`.
+Manifest parse_manifest(std::string_view text, const std::filesystem::path& path);
 
 // The manifest's text, as `unpack` writes it: one image path per image, or
 // one sheet per scene, relative to the manifest's own folder.

@@ -18,16 +18,16 @@ namespace {
 constexpr std::uint32_t SwatchSide = 16;
 static_assert(SwatchSide * SwatchSide == PaletteSize);
 
-void append(std::vector<std::uint8_t>& bytes, std::string_view text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
-
 // One entry in printf style; 32 bytes hold the longest line.
 template <typename... Values>
-void append_formatted(std::vector<std::uint8_t>& bytes, const char* format, Values... values)
+void append_formatted(std::string& text, const char* format, Values... values)
 {
     std::array<char, 32> line{};
     const int length = std::snprintf(line.data(), line.size(), format, values...);
-    append(bytes, std::string_view(line.data(), static_cast<std::size_t>(length)));
+    text.append(line.data(), static_cast<std::size_t>(length));
 }
+
+std::vector<std::uint8_t> bytes_of(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::string lower_case(std::string text)
 {
@@ -40,23 +40,22 @@ std::string lower_case(std::string text)
 
 std::vector<std::uint8_t> gimp_palette_file()
 {
-    std::vector<std::uint8_t> bytes;
-    append(bytes, "GIMP Palette\nName: tess\nColumns: 12\n#\n");
+    std::string text = "GIMP Palette\nName: tess\nColumns: 12\n#\n";
     // GIMP keys entries by nothing but their order; the index as the name
     // keeps duplicates apart for whoever reads the list.
     for (std::size_t i = 0; i < PaletteSize; ++i) {
-        append_formatted(bytes, "%3d %3d %3d\tIndex %zu\n", Palette[i].red, Palette[i].green, Palette[i].blue, i);
+        append_formatted(text, "%3d %3d %3d\tIndex %zu\n", Palette[i].red, Palette[i].green, Palette[i].blue, i);
     }
-    return bytes;
+    return bytes_of(text);
 }
 
 std::vector<std::uint8_t> hex_palette_file()
 {
-    std::vector<std::uint8_t> bytes;
+    std::string text;
     for (const PaletteEntry& entry : Palette) {
-        append_formatted(bytes, "%02x%02x%02x\n", entry.red, entry.green, entry.blue);
+        append_formatted(text, "%02x%02x%02x\n", entry.red, entry.green, entry.blue);
     }
-    return bytes;
+    return bytes_of(text);
 }
 
 std::vector<std::uint8_t> act_palette_file()

@@ -37,7 +37,8 @@ struct PngImage {
 bool looks_like_png(std::span<const std::uint8_t> file);
 
 // Any PNG (every colour type and bit depth, interlaced or not), with tRNS
-// applied. Throws PngError for a damaged or truncated file, or one over `limits`.
+// applied. Throws PngError for a damaged or truncated file, or one over
+// `limits`; std::bad_alloc only if a picture within `limits` finds no memory.
 PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits);
 
 }  // namespace tess

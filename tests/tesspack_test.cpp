@@ -1,0 +1,220 @@
+// tesspack end to end: round trips over generated tile files, one table of
+// bad manifests, and the folder unpack writes into.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "program_runner.hpp"
+#include "tile/image.hpp"
+#include "tile/records.hpp"
+
+namespace tess {
+namespace {
+
+using testing::read_file;
+using testing::TempFolder;
+using testing::write_file;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::filesystem::path Tesspack = TESSPACK_PATH;
+const std::filesystem::path Examples = EXAMPLES_DIR;
+
+// tesspack with its standard error in the output, where its messages go.
+testing::RunResult tesspack(const std::vector<std::string>& arguments, const std::filesystem::path& folder)
+{
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" 2>&1", Tesspack.string()};
+    shell.insert(shell.end(), arguments.begin(), arguments.end());
+    return testing::run_program("/bin/sh", shell, folder);
+}
+
+std::string text_of(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+std::set<std::string> files_in(const std::filesystem::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+// Scene names a file may hold that are no safe file names.
+const std::string Names[] = {"walk", "walk", "Walk", "", "a/b", "..", ".hidden", "-x", "tab\there", "new\nline",
+                             "\xff\xfe", "say \"hi\"", std::string(127, 'n'), "walk_2"};
+
+Image random_image(std::mt19937& random, int height)
+{
+    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    const int style = static_cast<int>(random() % 3);
+    for (Pixel& pixel : image.pixels) {
+        const unsigned roll = random() % 8;
+        if (style == 0 && roll < 3) continue;  // transparent
+        pixel = static_cast<Pixel>(roll == 7 ? 240 + random() % 16 : random() % 256);
+    }
+    return image;
+}
+
+// A valid tile file of random shape: scenes, views, frames, heights, indices
+// (the duplicate blacks and greens included) and transparency. One image
+// uses every index and transparency, which no indexed PNG can hold.
+Bytes random_tile(std::mt19937& random)
+{
+    const auto views = static_cast<std::uint8_t>(random() % 4);
+    const auto scenes = static_cast<std::uint8_t>(random() % 5);
+    Bytes tile;
+    write_header(tile, {static_cast<std::uint8_t>(random() % 256), views, scenes});
+    for (int s = 0; s < scenes; ++s) {
+        const auto frames = static_cast<std::uint8_t>(random() % 4);
+        write_scene_record(tile, {frames, Names[random() % std::size(Names)]});
+        const bool same_height = random() % 2 == 0;
+        const int scene_height = static_cast<int>(random() % 20);
+        for (int k = 0; k < frames * views; ++k) {
+            Image image = random_image(random, same_height ? scene_height : static_cast<int>(random() % 20));
+            if (s == 0 && k == 0 && image.height > 5) {
+                for (std::size_t i = 0; i < 256; ++i) image.pixels[i] = static_cast<Pixel>(i);
+                image.pixels.back() = TransparentPixel;
+            }
+            write_image_record(tile, static_cast<std::uint8_t>(image.height), encode_image(image));
+        }
+    }
+    return tile;
+}
+
+TEST(TesspackRoundTrip, BuildUnpackBuildIsByteIdenticalInEveryForm)
+{
+    std::mt19937 random(20261208);
+    const std::vector<std::vector<std::string>> forms = {{}, {"--format", "xpm"}, {"--sheets"}};
+    for (int round = 0; round < 12; ++round) {
+        TempFolder folder;
+        const Bytes tile = random_tile(random);
+        write_file(folder / "gen.til", text_of(tile));
+        for (std::size_t f = 0; f < forms.size(); ++f) {
+            SCOPED_TRACE(::testing::Message() << "round " << round << " form " << f);
+            const std::string out = "out" + std::to_string(f);
+            std::vector<std::string> unpack = {"unpack", "gen.til", "-o", out};
+            unpack.insert(unpack.end(), forms[f].begin(), forms[f].end());
+            const auto unpacked = tesspack(unpack, folder.path());
+            ASSERT_EQ(unpacked.status, 0) << unpacked.output;
+            const auto built = tesspack({"build", out + "/gen.toml", "-o", out + ".til"}, folder.path());
+            ASSERT_EQ(built.status, 0) << built.output;
+            EXPECT_EQ(read_file(folder / (out + ".til")), text_of(tile));
+        }
+        const auto verified = tesspack({"verify", "gen.til"}, folder.path());
+        EXPECT_EQ(verified.output, "byte-identical\n") << round;
+    }
+}
+
+// A file another encoder wrote (tessenc leaves transparent runs at the ends of
+// rows) comes back with every pixel, in the canonical encoding.
+TEST(TesspackRoundTrip, ForeignEncodingComesBackPixelIdentical)
+{
+    TempFolder folder;
+    std::filesystem::copy_file(Examples / "knight.til", folder / "knight.til");
+    const auto verified = tesspack({"verify", "knight.til"}, folder.path());
+    EXPECT_EQ(verified.status, 0);
+    EXPECT_TRUE(verified.output.starts_with("pixel-identical: scene 0 \"idle\", view 0, frame 0:")) << verified.output;
+
+    ASSERT_EQ(tesspack({"unpack", "knight.til", "--format", "xpm"}, folder.path()).status, 0);
+    ASSERT_EQ(tesspack({"build", "knight/knight.toml", "-o", "again.til"}, folder.path()).status, 0);
+    EXPECT_EQ(tesspack({"verify", "again.til"}, folder.path()).output, "byte-identical\n");
+    ASSERT_EQ(tesspack({"unpack", "again.til", "--format", "xpm"}, folder.path()).status, 0);
+    for (const std::string& name : files_in(folder / "knight")) {
+        if (name.ends_with(".xpm")) {
+            EXPECT_EQ(read_file(folder / "again" / name), read_file(folder / "knight" / name)) << name;
+        }
+    }
+}
+
+const std::string Red = "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c #ff0000\", \"aa\"};\n";
+
+TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
+{
+    const std::string header = "views = 1\n[[scene]]\nname = \"walk\"\nframes = 1\n";
+    const struct {
+        const char* what;
+        std::string manifest;
+        std::string image;  // written as a.xpm when not empty
+        std::string message;
+    } cases[] = {
+        {"not TOML", "views = \n", "", "m.toml:1:9: Error while parsing key-value pair"},
+        {"unknown key", "colours = 3\n", "", "m.toml:1:1: unknown key 'colours'"},
+        {"unknown scene key", header + "image = \"a.xpm\"\n", Red, "unknown key 'image' in scene 0"},
+        {"missing name", "[[scene]]\nframes = 0\n", "", "give the scene's 'name' or its 'name_bytes' in scene 0"},
+        {"wrong type", "views = \"two\"\n", "", "m.toml:1:9: 'views' must be a whole number"},
+        {"count out of range", "views = 256\n", "", "'views' is 256, outside 0 to 255"},
+        {"negative frames", "[[scene]]\nname = \"w\"\nframes = -1\n", "", "'frames' is -1, outside 0 to 255"},
+        {"image count", header + "images = [\"a.xpm\", \"a.xpm\"]\n", Red, "2 images given, views x frames is 1 x 1 = 1"},
+        {"unknown metric", "metric = \"L5\"\n", "", "'metric' must be one of L1, L2, L3, L4, oklab"},
+        {"output outside the folder", "output = \"../x.til\"\n", "", "'output' must stay inside the manifest's folder"},
+        {"absolute image path", header + "images = [\"/etc/passwd\"]\n", "", "must be a path relative to the manifest's folder"},
+        {"name too long", "[[scene]]\nname = \"" + std::string(128, 'n') + "\"\nframes = 0\n", "",
+         "scene name longer than 127 characters"},
+        {"missing image", header + "images = [\"b.xpm\"]\n", "", "scene 0 \"walk\", view 0, frame 0 (b.xpm): cannot read"},
+        {"XPM error located", header + "images = [\"a.xpm\"]\n", "\"65 1 1 1\", \"a c red\"",
+         "scene 0 \"walk\", view 0, frame 0 (a.xpm): width 65 is outside 0 to 64"},
+        {"pixel without colour", header + "images = [\"a.xpm\"]\n", "\"2 1 1 1\", \"a c red\", \"ab\"",
+         "(a.xpm): pixel \"b\" at x 1, y 0 has no colour"},
+        {"strict colour", "strict = true\n" + header + "images = [\"a.xpm\"]\n", "\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"",
+         "(a.xpm): colour #010203 at x 1, y 0 is not a palette colour"},
+        {"sheet that does not divide", "views = 2\n[[scene]]\nname = \"w\"\nframes = 1\nsheet = \"a.xpm\"\n", "\"2 3 1 1\", \"a c red\", \"aa\", \"aa\", \"aa\"",
+         "the sheet is 2 x 3 pixels; 1 frames of 64 need 64 wide"},
+        {"output is an input", "output = \"a.xpm\"\n" + header + "images = [\"a.xpm\"]\n", Red,
+         "a.xpm: the output would replace the input"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        write_file(folder / "m.toml", c.manifest);
+        if (!c.image.empty()) write_file(folder / "a.xpm", c.image);
+        const std::set<std::string> before = files_in(folder.path());
+        const auto result = tesspack({"build", "m.toml"}, folder.path());
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << c.what << ": " << result.output;
+        EXPECT_TRUE(result.output.starts_with("tesspack: ")) << c.what;
+        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+    }
+}
+
+TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
+{
+    TempFolder folder;
+    const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif"},
+                                               {"list", "a.til", "--yaml"}, {"preview", "a.til"}};
+    for (const auto& arguments : usages) {
+        const auto result = tesspack(arguments, folder.path());
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments) << result.output;
+        EXPECT_TRUE(result.output.starts_with("tesspack: ")) << result.output;
+    }
+    EXPECT_EQ(tesspack({"build", "--help"}, folder.path()).status, 0);
+    EXPECT_EQ(tesspack({"--version"}, folder.path()).status, 0);
+}
+
+// unpack writes only into the folder, never through a symlink, and nothing at
+// all for a damaged file.
+TEST(TesspackUnpack, WritesOnlyIntoItsFolder)
+{
+    TempFolder folder;
+    std::filesystem::copy_file(Examples / "knight.til", folder / "knight.til");
+    write_file(folder / "secret", "keep");
+
+    std::filesystem::create_directory_symlink(".", folder / "linked");
+    EXPECT_EQ(tesspack({"unpack", "knight.til", "-o", "linked"}, folder.path()).status, 1);
+
+    std::filesystem::create_directory(folder / "planted");
+    std::filesystem::create_symlink("../secret", folder / "planted" / "idle_0_0.png");
+    const auto planted = tesspack({"unpack", "knight.til", "-o", "planted"}, folder.path());
+    EXPECT_EQ(planted.status, 1);
+    EXPECT_NE(planted.output.find("is a symlink"), std::string::npos) << planted.output;
+    EXPECT_EQ(read_file(folder / "secret"), "keep");
+
+    const std::string whole = read_file(folder / "knight.til");
+    write_file(folder / "cut.til", whole.substr(0, whole.size() - 10));
+    const auto cut = tesspack({"unpack", "cut.til"}, folder.path());
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.output.find("cut.til: tile file ends inside an image's data (scene 1 \"walk\", view 1, frame 2)"),
+              std::string::npos)
+        << cut.output;
+    EXPECT_TRUE(!std::filesystem::exists(folder / "cut") || std::filesystem::is_empty(folder / "cut"));
+}
+
+}  // namespace
+}  // namespace tess
