@@ -1,4 +1,5 @@
-"""Shared pieces of the interop tests: tessenc and tessdec against the usual XPM tools.
+"""Shared pieces of the interop tests: tessenc, tessdec and tesspack against the
+usual XPM and PNG tools.
 
 The tools (ImageMagick's convert, netpbm's ppmtoxpm, libXpm's cxpm) are peers:
 pictures made here are written as XPM by them and fed to tessenc, and the XPMs
@@ -14,6 +15,7 @@ import functools
 import operator
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -444,18 +446,21 @@ class Pam:
 
 
 def read_pam_stream(data):
-    """The pictures of a stream of 8-bit PAMs, as ImageMagick writes them."""
+    """The pictures of a stream of 8- or 16-bit PAMs, as ImageMagick writes them;
+    16-bit samples keep their high byte, as tesspack reads 16-bit PNGs."""
     pictures, at = [], 0
     while at < len(data):
         end = data.index(b"ENDHDR\n", at)
         header = dict(line.split(b" ", 1) for line in data[at:end].split(b"\n")[1:] if b" " in line)
         width, height, depth = int(header[b"WIDTH"]), int(header[b"HEIGHT"]), int(header[b"DEPTH"])
-        if int(header[b"MAXVAL"]) != 255:
-            raise XpmError("expected an 8-bit PAM")
+        sample = {255: 1, 65535: 2}.get(int(header[b"MAXVAL"]))
+        if sample is None:
+            raise XpmError("expected an 8- or 16-bit PAM")
         tuple_type = header.get(b"TUPLTYPE", b"").strip()
         at = end + len(b"ENDHDR\n")
-        body = data[at : at + width * height * depth]
-        at += width * height * depth
+        body = data[at : at + width * height * depth * sample]
+        at += width * height * depth * sample
+        body = body[::sample]  # big-endian: the high byte first
         planes = [body[i::depth] for i in range(depth)]
         if tuple_type.startswith(b"GRAYSCALE"):
             planes = [planes[0], planes[0], planes[0]] + planes[1:]
@@ -465,6 +470,149 @@ def read_pam_stream(data):
         rows = [flat[y * width : (y + 1) * width] for y in range(height)]
         pictures.append(Pam(width, height, rows))
     return pictures
+
+
+# ------------------------------------------------------------ tesspack
+
+SOURCE_ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+PALETTE_HEADER = os.path.join(SOURCE_ROOT, "palette", "include", "palette", "palette.hpp")
+
+
+def header_palette(path=PALETTE_HEADER):
+    """The colours of the C++ palette table, read out of its header's hex numbers."""
+    with open(path) as f:
+        text = f.read()
+    start = text.index("Palette = ")
+    values = [int(h, 16) for h in re.findall(r"0x([0-9a-fA-F]{6})\b", text[start : text.index("});", start)])]
+    return [(v >> 16, v >> 8 & 0xFF, v & 0xFF) for v in values]
+
+
+def read_hex_palette(path):
+    """A palette written one RRGGBB a line."""
+    with open(path) as f:
+        return [(int(h[0:2], 16), int(h[2:4], 16), int(h[4:6], 16)) for h in f.read().split()]
+
+
+@functools.lru_cache(maxsize=None)
+def nearest_in(palette, rgb, kind):
+    """The index of `palette` (a tuple) nearest to rgb under L1..L4; the lowest index on a tie."""
+    power = _POWER[kind]
+    distances = [sum(abs(a - b) ** power for a, b in zip(rgb, entry)) for entry in palette]
+    return distances.index(min(distances))
+
+
+def index_rows(pixels, palette, kind):
+    """8-bit RGBA rows as the rows of indices tesspack should make of them:
+    alpha below 128 transparent, else the nearest entry; padded to 64."""
+    return [[TRANSPARENT if a < 128 else nearest_in(palette, (r, g, b), kind) for r, g, b, a in row]
+            + [TRANSPARENT] * (WIDTH - len(row)) for row in pixels]
+
+
+def write_index_xpm(rows, path):
+    """Rows of palette indices (TRANSPARENT for none) as an XPM whose keys are
+    the indices, 000 to 255, with the palette's exact colours: tesspack keeps them."""
+    used = sorted({p for row in rows for p in row if p != TRANSPARENT})
+    width = len(rows[0]) if rows else WIDTH
+    lines = [f"{width} {len(rows)} {len(used) + 1} 3", "... c None"]
+    lines += ["%03d c #%02x%02x%02x" % ((i,) + PALETTE[i]) for i in used]
+    lines += ["".join("..." if p == TRANSPARENT else "%03d" % p for p in row) for row in rows]
+    with open(path, "w") as f:
+        f.write("/* XPM */\nstatic char *picture[] = {\n" + ",\n".join(f'"{line}"' for line in lines) + "\n};\n")
+
+
+def manifest_text(scenes, views=1, **settings):
+    """A manifest: settings (strings quoted, booleans as true and false), then
+    each scene as (name, frames, list of image files or one sheet file)."""
+
+    def value(v):
+        return ("true" if v else "false") if isinstance(v, bool) else f'"{v}"' if isinstance(v, str) else str(v)
+
+    lines = [f"{key} = {value(v)}" for key, v in settings.items()] + [f"views = {views}"]
+    for name, frames, files in scenes:
+        named = f"name_bytes = {list(name)}" if isinstance(name, bytes) else f"name = {value(name)}"
+        lines += ["", "[[scene]]", named, f"frames = {frames}"]
+        lines.append(f"sheet = {value(files)}" if isinstance(files, str) else
+                     "images = [" + ", ".join(value(f) for f in files) + "]")
+    return "\n".join(lines) + "\n"
+
+
+def padded(rows):
+    """Rows as a tile image holds them: transparent beyond their width up to 64."""
+    return [list(row) + [TRANSPARENT] * (WIDTH - len(row)) for row in rows]
+
+
+def sheet_rows(images, frames, views, width=0):
+    """A scene's images in one picture: row r of cells is view r, column c frame c;
+    cells 64 wide and as high as the tallest image, transparent where it has no
+    pixel; each row at least `width` wide."""
+    tallest = max((len(image) for image in images), default=0)
+    rows = []
+    for view in range(views):
+        for y in range(tallest):
+            row = []
+            for image in images[view * frames : (view + 1) * frames]:
+                row += padded(image[y : y + 1])[0] if y < len(image) else [TRANSPARENT] * WIDTH
+            rows.append(row + [TRANSPARENT] * (width - len(row)))
+    return rows
+
+
+SPRITE_VIEWS = 2
+
+
+def sprite_scenes(seed=7):
+    """Scenes (name, frames, images as rows of indices; all frames of view 0,
+    then view 1) that between them use every index, 240-255 too (they repeat
+    other entries' colours), and transparency: a scene of shuffles of all 256
+    indices; one with holes, a last row all clear and index 200 unused; one
+    whose image uses all 256 indices and transparency; images 255 and 1 high."""
+    rng = random.Random(seed)
+
+    def shuffled(height=4):
+        order = rng.sample(range(256), 256)
+        return [order[y * WIDTH : (y + 1) * WIDTH] for y in range(height)]
+
+    def holey(width, height, exclude=()):
+        choices = [i for i in range(256) if i not in exclude]
+
+        def pick():
+            if rng.random() < 0.25:
+                return TRANSPARENT
+            return rng.randrange(240, 256) if rng.random() < 0.4 else rng.choice(choices)
+
+        return [[pick() for _ in range(width)] for _ in range(height - 1)] + [[TRANSPARENT] * width]
+
+    tall = [[TRANSPARENT if (x * y) % 7 == 0 else (x + 3 * y) % 250 for x in range(WIDTH)] for y in range(255)]
+    return [
+        ("every", 2, [shuffled() for _ in range(4)]),
+        ("holes", 3, [holey(50, 10, exclude=(200,)) for _ in range(6)]),
+        ("full", 1, [shuffled() + [[TRANSPARENT] * WIDTH], holey(20, 3)]),
+        ("sizes", 1, [tall, [[255]]]),
+    ]
+
+
+def png_chunks(data):
+    """A PNG's chunks as (type, body); ValueError without the PNG signature."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("no PNG signature")
+    chunks, at = [], 8
+    while at + 8 <= len(data):
+        (length,) = struct.unpack(">I", data[at : at + 4])
+        chunks.append((data[at + 4 : at + 8].decode("latin-1"), data[at + 8 : at + 8 + length]))
+        at += 12 + length
+    return chunks
+
+
+@dataclass
+class PngHeader:
+    width: int
+    height: int
+    depth: int
+    colour_type: int  # 0 grey, 2 RGB, 3 indexed, 4 grey and alpha, 6 RGBA
+    interlace: int
+
+
+def png_header(chunks):
+    return PngHeader(*struct.unpack(">IIBB", chunks[0][1][:10]), chunks[0][1][12])
 
 
 # ------------------------------------------------------------ running things
@@ -508,6 +656,7 @@ class Suite:
     folder: str
     problems: list = field(default_factory=list)
     notes: list = field(default_factory=list)
+    tesspack: str = None
 
     def encode(self, xpm_name, kind, scene="s", where=None):
         """tessenc on folder/xpm_name, answering `scene`; the tile file's name, or None."""
@@ -570,6 +719,42 @@ class Suite:
             if self.check_decoded(decoded, expected, where) is not None:
                 yield kind, decoded, expected
 
+    def pack(self, *args, where, status=0):
+        """tesspack with `args` in the folder; its result, or None (a problem
+        noted) when it exits with other than `status`."""
+        result = run([self.tesspack, *args], self.folder)
+        if result.returncode != status:
+            expected = f" (expected exit {status})" if status else ""
+            self.problems.append(f"{where}: {describe(result)}{expected}")
+            return None
+        return result
+
+    def build_rows(self, name, scenes, where, views=SPRITE_VIEWS, **settings):
+        """Writes each image of `scenes` (see sprite_scenes) as an XPM of
+        palette indices and builds folder/name.til of them."""
+        files = []
+        for n, (scene, frames, images) in enumerate(scenes):
+            files.append((scene, frames, [f"{name}_{n}_{k // frames}_{k % frames}.xpm" for k in range(len(images))]))
+            for rows, file in zip(images, files[-1][2]):
+                write_index_xpm(rows, self.path(file))
+        return self.build(name, files, where, views, **settings)
+
+    def build(self, name, scenes, where, views=1, args=(), status=0, **settings):
+        """Writes the manifest folder/name.toml and builds folder/name.til from it."""
+        with open(self.path(name + ".toml"), "w") as f:
+            f.write(manifest_text(scenes, views, **settings))
+        return self.pack("build", name + ".toml", "-o", name + ".til", *args, where=where, status=status)
+
+    def imagemagick_pixels(self, name, where, depth=8):
+        """The picture ImageMagick reads from folder/name as 8-bit RGBA rows, or
+        None; read at `depth` bits, 16 keeping each sample's high byte."""
+        result = run(["convert", name, "-depth", str(depth), "pam:-"], self.folder)
+        pictures = read_pam_stream(result.stdout) if result.returncode == 0 else []
+        if len(pictures) != 1:
+            self.problems.append(f"{where}: ImageMagick cannot read {name}: {describe(result)}")
+            return None
+        return pictures[0].pixels
+
     def finish(self):
         for note in self.notes:
             print("note:", note)
@@ -588,7 +773,7 @@ class Suite:
         return 0
 
 
-def main(description, tools, cases):
+def main(description, tools, cases, needs_tesspack=False):
     """Runs one of the test's cases, named on the command line, in a private
     folder; skips when a tool is missing. `--list` prints the cases' names,
     which is how the build registers them. A case is a function of the Suite,
@@ -599,12 +784,16 @@ def main(description, tools, cases):
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--tessenc", required=True)
     parser.add_argument("--tessdec", required=True)
+    parser.add_argument("--tesspack")
     parser.add_argument("--case", required=True, choices=sorted(cases))
     args = parser.parse_args()
+    if needs_tesspack and not args.tesspack:
+        parser.error("these cases run tesspack: give --tesspack")
     case = cases[args.case]
     run_case, more_tools = case if isinstance(case, tuple) else (case, [])
     require(*tools, *more_tools)
     folder = tempfile.mkdtemp(prefix=f"tess-interop-{args.case}-")
-    suite = Suite(os.path.abspath(args.tessenc), os.path.abspath(args.tessdec), folder)
+    tesspack = args.tesspack and os.path.abspath(args.tesspack)
+    suite = Suite(os.path.abspath(args.tessenc), os.path.abspath(args.tessdec), folder, tesspack=tesspack)
     run_case(suite)
     return suite.finish()
