@@ -101,9 +101,10 @@ UnpackCounts unpack_tile_file(const std::filesystem::path& tile, const UnpackOpt
         .scene = [&](int number, const SceneRecord&) {
             const auto s = static_cast<std::size_t>(number);
             if (!as_sheet[s]) return;
+            // Transparent pixels keep the fill; without any, every pixel is drawn over it.
             sheet.assign(sheet_width(scenes[s]) * static_cast<std::size_t>(header.views) *
                              static_cast<std::size_t>(scenes[s].height),
-                         *transparent_index(scenes[s].used));
+                         transparent_index(scenes[s].used).value_or(0));
         },
         .image = [&](const WalkedImage& walked) {
             const auto s = static_cast<std::size_t>(walked.scene);
