@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # docs/make_palette_swatch.sh - the pictures in docs/, made with the project's own programs.
 #
-#   docs/make_palette_swatch.sh
+#   docs/make_palette_swatch.sh [BUILD_DIR]
 #
-# docs/palette.png: the 256-entry palette as tessdec draws it. A tile file is
-# written holding every palette index, one ramp of twelve entries a row of
+# Uses the programs of BUILD_DIR (an already configured build folder; the
+# three programs are built there), or else builds the `release` preset.
+#
+# docs/palette.png: the 256-entry palette as tessdec draws it. An XPM is
+# generated holding every palette index, one ramp of twelve entries a row of
 # cells (row 0: black and the greys 1-11, rows 1-18: the eighteen ramps, row 19:
 # the saturated colours 228-239, row 20: the blacks 240-251, row 21: 252-255),
-# each cell 4x4 pixels with a transparent pixel of gap; tessdec turns it into an
-# XPM and ImageMagick's convert scales that up eight times into a PNG.
+# each cell 4x4 pixels with a transparent pixel of gap. Its colour lines are
+# "NNN c #rrggbb" with the colours of `tesspack palette`, so every key keeps its
+# own index, duplicates included; `tesspack build` (strict) makes the tile
+# file, tessdec turns it back into an XPM and ImageMagick's convert scales that
+# up eight times into a PNG.
 #
-# docs/sprite-before.png and docs/sprite-after.png: the first examples/*.xpm,
-# scaled up eight times, before and after the road through tessenc L2 (scene
-# name walk) and tessdec: every colour reduced to its palette entry, every row
-# padded with transparent pixels to 64. Skipped when examples/ has no XPM.
+# docs/sprite-before.png and docs/sprite-after.png: examples/hero.xpm, scaled
+# up eight times, before and after the road through tessenc L2 (scene name
+# walk) and tessdec: every colour reduced to its palette entry, every row
+# padded with transparent pixels to 64.
+#
+# docs/preview.png: `tesspack preview` of examples/knight.til, scale 3.
 #
 # Every command is printed as it runs. Needs cmake, g++, python3 and convert.
 
@@ -24,65 +32,71 @@ cd "$root"
 
 show() { printf '+ %s\n' "$*"; "$@"; }
 
+if (($# > 0)); then
+    build=$(cd "$1" && pwd)
+    show cmake --build "$build" -j 2 --target tessenc tessdec tesspack >/dev/null
+else
+    build=$root/build/release
+    show cmake --workflow --preset release >/dev/null
+fi
+tessenc=$build/programs/tessenc
+tessdec=$build/programs/tessdec
+tesspack=$build/programs/tesspack/tesspack
+
 # PNGs without the time chunks ImageMagick adds, so that remaking them from the
 # same programs gives the same files.
 png_options=(-define png:exclude-chunks=date,time)
 
-show cmake --workflow --preset release >/dev/null
-tessenc=build/release/encoder/tessenc
-tessdec=build/release/decoder/tessdec
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/tess-swatch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# The tile file: header, one scene "palette" of one frame, one image.
-# Row codes: 0 n <n indices> a literal run, 1 n a transparent run, 2 end of
-# row, 3 end of image. A row of gap has no run at all: tessdec pads it to 64
-# transparent pixels.
-show python3 - "$work/palette.til" <<'PYTHON'
+show "$tesspack" palette -o "$work/palette.hex"
+show python3 - "$work/palette.hex" "$work/palette.xpm" <<'PYTHON'
 import sys
 
-LITERAL_RUN, TRANSPARENT_RUN, END_OF_ROW, END_OF_IMAGE = 0, 1, 2, 3
-CELLS_PER_ROW, CELL, GAP = 12, 4, 1
+CELLS_PER_ROW, CELL, GAP, WIDTH = 12, 4, 1, 64
+CLEAR = "..."
 
-bands = [list(range(start, min(start + CELLS_PER_ROW, 256))) for start in range(0, 256, CELLS_PER_ROW)]
-data = bytearray()
-rows = 0
-for number, band in enumerate(bands):
-    if number > 0:
-        data.append(END_OF_ROW)  # a row of gap between bands
-        rows += 1
+colours = [line.strip() for line in open(sys.argv[1]) if line.strip()]
+assert len(colours) == 256
+
+rows = []
+for start in range(0, 256, CELLS_PER_ROW):
+    if rows:
+        rows.append([CLEAR] * WIDTH)  # a row of gap between bands
     for _ in range(CELL):
-        for index in band:
-            data += bytes([LITERAL_RUN, CELL] + [index] * CELL + [TRANSPARENT_RUN, GAP])
-        data.append(END_OF_ROW)
-        rows += 1
-data.append(END_OF_IMAGE)
-assert rows <= 255 and len(data) <= 0xFFFF and CELLS_PER_ROW * (CELL + GAP) <= 64
+        row = []
+        for index in range(start, min(start + CELLS_PER_ROW, 256)):
+            row += [f"{index:03d}"] * CELL + [CLEAR] * GAP
+        rows.append(row + [CLEAR] * (WIDTH - len(row)))
+assert len(rows) <= 255
 
-header = b"TIL" + bytes([2, 1, 1])  # revision 2, 1 view, 1 scene
-scene = bytes([1]) + b"palette\0"   # 1 frame, the name
-image = bytes([rows, len(data) & 0xFF, len(data) >> 8]) + bytes(data)
-with open(sys.argv[1], "wb") as out:
-    out.write(header + scene + image)
+lines = ["/* XPM */", "static char *palette[] = {", f'"{WIDTH} {len(rows)} 257 3",', f'"{CLEAR} c None",']
+lines += [f'"{index:03d} c #{colour}",' for index, colour in enumerate(colours)]
+lines += [f'"{"".join(row)}",' for row in rows]
+lines[-1] = lines[-1].rstrip(",")
+with open(sys.argv[2], "w") as out:
+    out.write("\n".join(lines) + "\n};\n")
 PYTHON
 
+cat >"$work/palette.toml" <<'TOML'
+strict = true  # every colour is exactly its key's palette entry
+
+[[scene]]
+name = "palette"
+frames = 1
+images = ["palette.xpm"]
+TOML
+show "$tesspack" build "$work/palette.toml"
 show "$tessdec" "$work/palette.til"
 show convert "$work/palette_palette_0_0.xpm" -scale 800% "${png_options[@]}" docs/palette.png
 
-shopt -s nullglob
-sprites=(examples/*.xpm)
-if ((${#sprites[@]} == 0)); then
-    echo "examples/ holds no XPM: docs/sprite-before.png and docs/sprite-after.png not made"
-    exit 0
-fi
-
-sprite=${sprites[0]}
-name=$(basename "$sprite" .xpm)
-show cp "$sprite" "$work/$name.xpm"
-echo "+ printf 'walk\\n' | $tessenc L2 $work/$name.xpm"
-printf 'walk\n' | "$tessenc" L2 "$work/$name.xpm"
+show cp examples/hero.xpm "$work/hero.xpm"
+echo "+ printf 'walk\\n' | $tessenc L2 $work/hero.xpm"
+printf 'walk\n' | "$tessenc" L2 "$work/hero.xpm"
 echo
-show "$tessdec" "$work/$name.til"
-show convert "$sprite" -scale 800% "${png_options[@]}" docs/sprite-before.png
-show convert "$work/${name}_walk_0_0.xpm" -scale 800% "${png_options[@]}" docs/sprite-after.png
+show "$tessdec" "$work/hero.til"
+show convert examples/hero.xpm -scale 800% "${png_options[@]}" docs/sprite-before.png
+show convert "$work/hero_walk_0_0.xpm" -scale 800% "${png_options[@]}" docs/sprite-after.png
+
+show "$tesspack" preview examples/knight.til -o docs/preview.png --scale 3
