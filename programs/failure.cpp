@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <iostream>
+#include <new>
 
 namespace tess {
 
@@ -18,6 +20,22 @@ std::string vformatted(const char* format, std::va_list args)
     std::vsnprintf(text.data(), text.size(), format, args);
     text.pop_back();
     return text;
+}
+
+// Whether standard output took everything written to it; says so on
+// standard error if not.
+bool flush_standard_output(std::string_view program)
+{
+    if (std::cout.flush()) return true;
+    std::cerr << program << ": cannot write standard output\n" << std::flush;
+    return false;
+}
+
+int report(std::string_view program, const Failure& failure)
+{
+    std::cout << failure.what();
+    flush_standard_output(program);
+    return failure.exit_status();
 }
 
 }  // namespace
@@ -44,6 +62,20 @@ void fail(const char* format, ...)
     std::string message = vformatted(format, args);
     va_end(args);
     throw Failure(message);
+}
+
+int run_main(std::string_view program, std::string_view error_word, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const Failure& failure) {
+        return report(program, failure);
+    } catch (const std::bad_alloc&) {
+        return report(program, Failure(std::string(error_word) + ": out of memory\n"));
+    } catch (const std::exception& error) {
+        return report(program, Failure(std::string(error_word) + ": " + error.what() + "\n"));
+    }
+    return flush_standard_output(program) ? 0 : 1;
 }
 
 }  // namespace tess

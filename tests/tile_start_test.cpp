@@ -1,12 +1,40 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <sstream>
+#include <array>
 
 #include "test_support.hpp"
 #include "tile_start.hpp"
 
 namespace tess {
 namespace {
+
+// The read end of a pipe that holds `typed`, then ends.
+class TypedInput {
+public:
+    explicit TypedInput(const std::string& typed)
+    {
+        EXPECT_EQ(::pipe(ends_.data()), 0);
+        EXPECT_EQ(::write(ends_[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+        ::close(ends_[1]);
+    }
+    ~TypedInput() { ::close(ends_[0]); }
+    TypedInput(const TypedInput&) = delete;
+    TypedInput& operator=(const TypedInput&) = delete;
+
+    int fd() const { return ends_[0]; }
+
+    std::string rest() const
+    {
+        std::string text;
+        char c = 0;
+        while (::read(ends_[0], &c, 1) == 1) text.push_back(c);
+        return text;
+    }
+
+private:
+    std::array<int, 2> ends_{};
+};
 
 TEST(SceneName, OnlyATrailingNewlineIsDropped)
 {
@@ -29,16 +57,16 @@ TEST(SceneName, OnlyATrailingNewlineIsDropped)
         {"walk\nrun\n", "walk"},
     };
     for (const auto& c : cases) {
-        std::istringstream in(c.typed);
-        EXPECT_EQ(read_scene_name(in), c.name) << c.typed;
+        const TypedInput in(c.typed);
+        EXPECT_EQ(read_scene_name(in.fd()), c.name) << c.typed;
     }
 }
 
 TEST(SceneName, ReadsNoFurtherThanItsLine)
 {
-    std::istringstream in("walk\nrest");
-    read_scene_name(in);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "rest");
+    const TypedInput in("walk\nrest");
+    read_scene_name(in.fd());
+    EXPECT_EQ(in.rest(), "rest");
 }
 
 TEST(TilePath, ReplacesTheLastThreeCharacters)

@@ -16,11 +16,20 @@ constexpr std::string_view XpmExtension = ".xpm";
 constexpr std::size_t TileExtensionLength = 4;  // ".til"
 
 // The C array name inside the XPM at `xpm_path`: the path without ".xpm",
-// with every '"' made '_' so that the declaration stays readable to XPM readers.
+// with '_' for every byte that would break the declaration's line for XPM
+// readers: control bytes, '"', and both characters of each "/*" and "*/".
 std::string array_name_for(std::string_view xpm_path)
 {
     std::string name(xpm_path.substr(0, xpm_path.size() - std::min(xpm_path.size(), XpmExtension.size())));
-    std::replace(name.begin(), name.end(), '"', '_');
+    const std::string original = name;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(original[i]);
+        if (byte < 0x20 || byte == 0x7f || byte == '"') name[i] = '_';
+        if (i + 1 < name.size()) {
+            const std::string_view pair(original.data() + i, 2);
+            if (pair == "/*" || pair == "*/") name[i] = name[i + 1] = '_';
+        }
+    }
     return name;
 }
 

@@ -7,15 +7,17 @@ namespace tess {
 std::ostream& DiskXpmFiles::create(const std::string& path)
 {
     path_ = path;
-    file_.open(path, std::ios::binary | std::ios::trunc);
-    if (!file_) fail("Error: cannot create file %s\n", path.c_str());
-    return file_;
+    std::error_code error;
+    files::Descriptor descriptor = files::open_output(path, error);
+    if (error) fail("Error: cannot create file %s\n", path.c_str());
+    return file_.emplace(std::move(descriptor));
 }
 
 void DiskXpmFiles::close()
 {
-    file_.close();
-    if (file_.fail()) fail("Error: cannot write file %s\n", path_.c_str());
+    const bool written = file_->close();
+    file_.reset();
+    if (!written) fail("Error: cannot write file %s\n", path_.c_str());
 }
 
 }  // namespace tess

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <fstream>
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "files/file_stream.hpp"
 
 namespace tess {
 
@@ -14,14 +16,16 @@ public:
     virtual void close() = 0;
 };
 
-// XPMs on disk. Creating or writing a file that fails ends the run.
+// XPMs on disk. Creating or writing a file that fails ends the run; so does
+// a name taken by a symlink, a FIFO, a folder or a file with other hard links,
+// which could turn the write against another file.
 class DiskXpmFiles final : public XpmFiles {
 public:
     std::ostream& create(const std::string& path) override;
     void close() override;
 
 private:
-    std::ofstream file_;
+    std::optional<files::FileStream> file_;
     std::string path_;
 };
 

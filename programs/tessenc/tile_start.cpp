@@ -1,6 +1,9 @@
 #include "tile_start.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "programs/failure.hpp"
 
@@ -20,16 +23,17 @@ std::string tile_path_for(std::string_view xpm_path)
     return std::string(xpm_path.substr(0, xpm_path.size() - TileSuffix.size())) + std::string(TileSuffix);
 }
 
-std::string read_scene_name(std::istream& in)
+std::string read_scene_name(int fd)
 {
-    std::streambuf& input = *in.rdbuf();
     std::string name;
     // One more character than a name may hold, so that a longer answer shows.
     while (name.size() <= MaxTypedSceneNameLength) {
-        const int c = input.sbumpc();
-        if (c == std::char_traits<char>::eof()) break;
+        char c = 0;
+        const ssize_t got = ::read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
         if (c == '\n') return name.substr(0, name.find('\0'));
-        name.push_back(static_cast<char>(c));
+        name.push_back(c);
     }
     name.resize(std::min(name.size(), MaxTypedSceneNameLength));
     return name.substr(0, name.find('\0'));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <istream>
 #include <string>
 #include <string_view>
 
@@ -14,9 +13,10 @@ inline constexpr std::size_t MaxTypedSceneNameLength = 30;
 // input itself, or that is too short, fails.
 std::string tile_path_for(std::string_view xpm_path);
 
-// One line of `in` as a scene name: a trailing newline is dropped, a longer
-// answer is cut to MaxTypedSceneNameLength characters, and a zero byte ends it.
-// Reads no further than the name's line needs.
-std::string read_scene_name(std::istream& in);
+// One line read from descriptor `fd` as a scene name: a trailing newline is
+// dropped, a longer answer is cut to MaxTypedSceneNameLength characters, and
+// a zero byte ends it. Reads a byte at a time and no further than the name's
+// line needs, so the next program reading the same pipe gets the next line.
+std::string read_scene_name(int fd);
 
 }  // namespace tess

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tess {
 
@@ -20,5 +22,13 @@ public:
 [[gnu::format(printf, 1, 2)]] std::string formatted(const char* format, ...);
 
 [[noreturn, gnu::format(printf, 1, 2)]] void fail(const char* format, ...);
+
+// What a program's main returns: runs `body`, and when it raises a Failure,
+// runs out of memory ("<error_word>: out of memory") or throws anything else,
+// prints that message on standard output and returns its status. Then a
+// standard output that lost what was written to it is reported on standard
+// error as "<program>: cannot write standard output", with status 1 unless
+// the run had failed already.
+int run_main(std::string_view program, std::string_view error_word, const std::function<void()>& body);
 
 }  // namespace tess

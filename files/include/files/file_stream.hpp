@@ -1,0 +1,50 @@
+#pragma once
+
+#include <istream>
+#include <streambuf>
+#include <vector>
+
+#include "files/safe_open.hpp"
+
+namespace tess::files {
+
+// A buffered std::streambuf over a descriptor it does not own. A failed read
+// throws std::ios_base::failure, as std::filebuf does; a failed write makes
+// the stream bad. What is still buffered is written out on destruction.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd) {}
+    ~DescriptorBuffer() override { sync(); }
+    DescriptorBuffer(const DescriptorBuffer&) = delete;
+    DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
+
+protected:
+    int_type underflow() override;
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    bool write_buffered();
+
+    int fd_;
+    std::vector<char> input_;
+    std::vector<char> output_;
+};
+
+// A file to read or write through the standard streams, owning its descriptor.
+class FileStream : public std::iostream {
+public:
+    explicit FileStream(Descriptor descriptor);
+
+    int descriptor() const { return descriptor_.get(); }
+
+    // Writes out what is buffered and closes the descriptor; false if any
+    // write or the close failed.
+    bool close();
+
+private:
+    Descriptor descriptor_;
+    DescriptorBuffer buffer_;
+};
+
+}  // namespace tess::files

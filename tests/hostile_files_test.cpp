@@ -1,0 +1,434 @@
+// The programs against folders and inputs laid out to turn them on other
+// files: planted links and FIFOs, hostile names, closed or full standard
+// streams, and the file library underneath.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <sstream>
+
+#include "decode_tile_file.hpp"
+#include "files/safe_open.hpp"
+#include "memory_xpm_files.hpp"
+#include "program_runner.hpp"
+#include "test_support.hpp"
+#include "xpm/header.hpp"
+#include "xpm/strings.hpp"
+
+namespace tess {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::TempFolder;
+using testing::write_file;
+
+const fs::path Tessenc = TESSENC_PATH;
+const fs::path Tessdec = TESSDEC_PATH;
+
+// The read end of a pipe that holds `text`, then ends.
+class Pipe {
+public:
+    explicit Pipe(const std::string& text)
+    {
+        EXPECT_EQ(::pipe(ends_.data()), 0);
+        EXPECT_EQ(::write(ends_[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(ends_[1]);
+    }
+    ~Pipe() { ::close(ends_[0]); }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    int fd() const { return ends_[0]; }
+
+private:
+    std::array<int, 2> ends_{};
+};
+
+struct Outcome {
+    std::string output;
+    std::string errors;
+    int status = -1;
+};
+
+// How a run's standard streams are laid out: standard input from `input`,
+// standard output to the file `output`, each closed when -1 or empty (and
+// standard error too when `close_errors`), address space limited to `memory`
+// bytes when not 0.
+struct Streams {
+    int input = -1;
+    std::string output = ".stdout";
+    bool close_errors = false;
+    rlim_t memory = 0;
+};
+
+// A descriptor of the child's at 10 or above, out of the way of 0, 1 and 2.
+int set_aside(int fd)
+{
+    return fd < 0 ? fd : ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+}
+
+Outcome run(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder,
+            const Streams& setup)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(folder.c_str()) != 0) std::_Exit(127);
+        constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+        const int output = setup.output.empty() ? -1 : set_aside(::open(setup.output.c_str(), flags, 0666));
+        const int errors = set_aside(::open(".stderr", flags, 0666));
+        if (setup.input >= 0) ::dup2(setup.input, 0); else ::close(0);
+        if (output >= 0) ::dup2(output, 1); else ::close(1);
+        if (!setup.close_errors) ::dup2(errors, 2); else ::close(2);
+        if (setup.memory != 0) {
+            const rlimit limit{setup.memory, setup.memory};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        // A program that blocks (on a FIFO, say) fails the test instead of hanging the suite.
+        ::alarm(10);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        std::_Exit(127);
+    }
+    int wait_status = 0;
+    ::waitpid(child, &wait_status, 0);
+    Outcome outcome;
+    if (setup.output == ".stdout") outcome.output = read_file(folder / ".stdout");
+    outcome.errors = read_file(folder / ".stderr");
+    outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    fs::remove(folder / ".stdout");
+    fs::remove(folder / ".stderr");
+    return outcome;
+}
+
+// What can be planted at an output name, and how each would have turned
+// the write: onto a file elsewhere, onto the program's own input, or into a
+// FIFO that blocks or feeds another process.
+enum class Plant { SymlinkOut, SymlinkToNothing, SymlinkToInput, HardLinkOut, HardLinkToInput, Fifo, FifoWithReader };
+
+const struct {
+    Plant kind;
+    const char* name;
+} Plants[] = {
+    {Plant::SymlinkOut, "symlink out"},         {Plant::SymlinkToNothing, "symlink to nothing"},
+    {Plant::SymlinkToInput, "symlink to input"}, {Plant::HardLinkOut, "hard link out"},
+    {Plant::HardLinkToInput, "hard link to input"}, {Plant::Fifo, "FIFO"},
+    {Plant::FifoWithReader, "FIFO with a reader"},
+};
+
+// root/v/secret, and the program's folder root/w holding `input_name`.
+class PlantedFolder {
+public:
+    PlantedFolder(const std::string& input_name, const std::string& input) : input_name_(input_name), input_(input)
+    {
+        fs::create_directory(root_ / "v");
+        fs::create_directory(work());
+        write_file(root_ / "v" / "secret", Secret);
+        write_file(work() / input_name, input);
+    }
+    ~PlantedFolder()
+    {
+        if (reader_ >= 0) ::close(reader_);
+    }
+    PlantedFolder(const PlantedFolder&) = delete;
+    PlantedFolder& operator=(const PlantedFolder&) = delete;
+
+    fs::path work() const { return root_ / "w"; }
+
+    void plant(Plant kind, const std::string& name)
+    {
+        const fs::path at = work() / name;
+        switch (kind) {
+        case Plant::SymlinkOut: fs::create_symlink("../v/secret", at); break;
+        case Plant::SymlinkToNothing: fs::create_symlink("../v/new", at); break;
+        case Plant::SymlinkToInput: fs::create_symlink(input_name_, at); break;
+        case Plant::HardLinkOut: fs::create_hard_link(root_ / "v" / "secret", at); break;
+        case Plant::HardLinkToInput: fs::create_hard_link(work() / input_name_, at); break;
+        case Plant::Fifo: ASSERT_EQ(::mkfifo(at.c_str(), 0666), 0); break;
+        case Plant::FifoWithReader:
+            ASSERT_EQ(::mkfifo(at.c_str(), 0666), 0);
+            reader_ = ::open(at.c_str(), O_RDONLY | O_NONBLOCK);
+            break;
+        }
+    }
+
+    // Nothing outside the program's outputs was touched.
+    void expect_untouched(const std::string& what) const
+    {
+        EXPECT_EQ(read_file(root_ / "v" / "secret"), Secret) << what;
+        EXPECT_FALSE(fs::exists(root_ / "v" / "new")) << what;
+        EXPECT_EQ(read_file(work() / input_name_), input_) << what;
+        char byte = 0;
+        if (reader_ >= 0) {
+            EXPECT_LE(::read(reader_, &byte, 1), 0) << what;
+        }
+    }
+
+private:
+    static constexpr const char* Secret = "secret\n";
+    TempFolder root_;
+    std::string input_name_;
+    std::string input_;
+    int reader_ = -1;
+};
+
+TEST(HostileFolders, TessdecRefusesWhatIsPlantedAtAnOutputName)
+{
+    const auto& data = testing::WorkedExampleData;
+    const auto tile = testing::text_of(testing::TileBuilder(1, 1).scene(2, "walk").image(2, data).image(2, data).bytes());
+    for (const auto& plant : Plants) {
+        for (const int frame : {0, 1}) {
+            const std::string what = std::string(plant.name) + " at frame " + std::to_string(frame);
+            PlantedFolder folder("in.til", tile);
+            const std::string name = "in_walk_0_" + std::to_string(frame) + ".xpm";
+            folder.plant(plant.kind, name);
+            const auto result = run(Tessdec, {"in.til"}, folder.work(), {});
+
+            const std::string message = "Error: cannot create file " + name + "\n";
+            EXPECT_TRUE(result.output.ends_with(message)) << what << ": " << result.output;
+            EXPECT_EQ(result.status, static_cast<int>(message.size())) << what;
+            folder.expect_untouched(what);
+            if (frame == 1) {
+                const std::string first = read_file(folder.work() / "in_walk_0_0.xpm");
+                EXPECT_EQ(first, testing::worked_example_xpm("in_walk_0_0")) << what;
+            }
+        }
+    }
+}
+
+TEST(HostileFolders, TessencRefusesWhatIsPlantedAtTheTilePath)
+{
+    const std::string cannot_create = "error: cannot create tile file image.til\n";
+    const std::string is_the_input = "error: the tile file image.til is the input itself\n";
+    for (const auto& plant : Plants) {
+        PlantedFolder folder("image.xpm", testing::WorkedExampleXpm);
+        folder.plant(plant.kind, "image.til");
+        Pipe walk("walk\n");
+        const auto result = run(Tessenc, {"L2", "image.xpm"}, folder.work(), {.input = walk.fd()});
+
+        const std::string& message = plant.kind == Plant::HardLinkToInput ? is_the_input : cannot_create;
+        EXPECT_EQ(result.output, message) << plant.name;
+        EXPECT_EQ(result.status, static_cast<int>(message.size())) << plant.name;
+        folder.expect_untouched(plant.name);
+    }
+}
+
+// Each array name is read back by the project's own XPM reader; the file
+// name keeps the scene's bytes but for '/'.
+TEST(HostileNames, ArrayNamesHoldNothingThatBreaksTheDeclaration)
+{
+    const struct {
+        std::string input_path;
+        std::string scene;
+        std::string xpm_path;
+        std::string array_name;
+    } cases[] = {
+        {"in.til", "a\nb", "in_a\nb_0_0.xpm", "in_a_b_0_0"},
+        {"in.til", "\x01\x1f\x7f!", "in_\x01\x1f\x7f!_0_0.xpm", "in____!_0_0"},
+        {"in.til", "say \"hi\"", "in_say \"hi\"_0_0.xpm", "in_say _hi__0_0"},
+        {"in.til", "*/x", "in_*_x_0_0.xpm", "in_*_x_0_0"},
+        {"in.til", "caf\xc3\xa9", "in_caf\xc3\xa9_0_0.xpm", "in_caf\xc3\xa9_0_0"},
+        {"art*/in.til", "walk", "art*/in_walk_0_0.xpm", "art__in_walk_0_0"},
+        {"art/*in.til", "walk", "art/*in_walk_0_0.xpm", "art__in_walk_0_0"},
+        {"a/*/in.til", "walk", "a/*/in_walk_0_0.xpm", "a___in_walk_0_0"},
+        {"tab\t/in.til", "walk", "tab\t/in_walk_0_0.xpm", "tab_/in_walk_0_0"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream tile(testing::text_of(
+            testing::TileBuilder(1, 1).scene(1, c.scene).image(2, testing::WorkedExampleData).bytes()));
+        std::ostringstream summary;
+        testing::MemoryXpmFiles files;
+        decode_tile_file(tile, c.input_path, summary, files);
+
+        EXPECT_NE(summary.str().find("\t scene " + c.scene + " (1 frames)\n"), std::string::npos) << c.array_name;
+        const auto contents = files.contents();
+        ASSERT_EQ(contents.count(c.xpm_path), 1u) << c.array_name;
+        const std::string& xpm = contents.at(c.xpm_path);
+        EXPECT_EQ(xpm, testing::worked_example_xpm(c.array_name)) << c.array_name;
+        std::istringstream in(xpm);
+        XpmStrings strings(in);
+        const XpmValues values = parse_values_line(strings.next());
+        EXPECT_EQ(values.width, 64) << c.array_name;
+        EXPECT_EQ(values.height, 2) << c.array_name;
+    }
+}
+
+// The worked example's tile file with an empty scene name, as a closed
+// standard input gives.
+const std::string UnnamedWorkedExampleTile =
+    testing::text_of(testing::TileBuilder(1, 1).scene(1, "").image(2, testing::WorkedExampleData).bytes());
+
+TEST(StandardStreams, ClosedDescriptorsAreNotTakenByFiles)
+{
+    for (const bool close_errors : {false, true}) {
+        const Streams closed{.output = "", .close_errors = close_errors};
+        TempFolder folder;
+        write_file(folder / "image.xpm", testing::WorkedExampleXpm);
+        const auto encoded = run(Tessenc, {"L2", "image.xpm"}, folder.path(), closed);
+        EXPECT_EQ(encoded.status, 0) << close_errors;
+        EXPECT_EQ(read_file(folder / "image.til"), UnnamedWorkedExampleTile) << close_errors;
+        EXPECT_EQ(read_file(folder / "image.xpm"), testing::WorkedExampleXpm) << close_errors;
+
+        const auto decoded = run(Tessdec, {"image.til"}, folder.path(), closed);
+        EXPECT_EQ(decoded.status, 0) << close_errors;
+        EXPECT_EQ(read_file(folder / "image.til"), UnnamedWorkedExampleTile) << close_errors;
+        EXPECT_EQ(read_file(folder / "image__0_0.xpm"), testing::worked_example_xpm("image__0_0")) << close_errors;
+    }
+}
+
+TEST(StandardStreams, LostStandardOutputIsReported)
+{
+    const std::string tile = testing::text_of(testing::WorkedExampleTile);
+    const std::string xpm = read_file(fs::path(TEST_DATA_DIR) / "walk_walk_0_0.xpm");
+    const struct {
+        const fs::path* program;
+        std::vector<std::string> arguments;
+        std::string output;  // where standard output goes
+        int status;
+        std::string errors;
+        std::string written;  // the file the run writes, whole all the same
+        std::string content;
+    } cases[] = {
+        {&Tessenc, {"L2", "image.xpm"}, "/dev/full", 1, "tessenc: cannot write standard output\n", "image.til", tile},
+        {&Tessdec, {"walk.til"}, "/dev/full", 1, "tessdec: cannot write standard output\n", "walk_walk_0_0.xpm", xpm},
+        // A failure keeps its own status.
+        {&Tessenc, {"L5", "image.xpm"}, "/dev/full", 36, "tessenc: cannot write standard output\n", "", ""},
+        {&Tessdec, {"nothere.til"}, "/dev/full", 38, "tessdec: cannot write standard output\n", "", ""},
+        {&Tessenc, {"L2", "image.xpm"}, ".stdout", 0, "", "image.til", tile},
+        {&Tessdec, {"walk.til"}, ".stdout", 0, "", "walk_walk_0_0.xpm", xpm},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        write_file(folder / "image.xpm", testing::WorkedExampleXpm);
+        write_file(folder / "walk.til", tile);
+        Pipe walk("walk\n");
+        const auto result = run(*c.program, c.arguments, folder.path(), {.input = walk.fd(), .output = c.output});
+        const std::string what = c.program->filename().string() + " " + c.arguments[0] + " > " + c.output;
+        EXPECT_EQ(result.status, c.status) << what;
+        EXPECT_EQ(result.errors, c.errors) << what;
+        if (!c.written.empty()) {
+            EXPECT_EQ(read_file(folder / c.written), c.content) << what;
+        }
+    }
+}
+
+TEST(StandardStreams, RunsSharingOnePipeEachGetTheirLine)
+{
+    TempFolder folder;
+    write_file(folder / "a.xpm", testing::WorkedExampleXpm);
+    write_file(folder / "b.xpm", testing::WorkedExampleXpm);
+    Pipe names("walk\nrun\n");
+    EXPECT_EQ(run(Tessenc, {"L2", "a.xpm"}, folder.path(), {.input = names.fd()}).status, 0);
+    EXPECT_EQ(run(Tessenc, {"L2", "b.xpm"}, folder.path(), {.input = names.fd()}).status, 0);
+    EXPECT_EQ(read_file(folder / "a.til"), testing::text_of(testing::WorkedExampleTile));
+    const auto run_tile = testing::TileBuilder(1, 1).scene(1, "run").image(2, testing::WorkedExampleData).bytes();
+    EXPECT_EQ(read_file(folder / "b.til"), testing::text_of(run_tile));
+}
+
+TEST(StandardStreams, RunningOutOfMemoryIsAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer cannot run under a limit on address space";
+#else
+    // 400,000 colours of four characters need more than the 16 MiB the run gets.
+    constexpr int colours = 400000;
+    constexpr std::string_view digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-";
+    std::string xpm = "\"1 1 " + std::to_string(colours) + " 4\",\n";
+    for (int i = 0; i < colours; ++i) {
+        std::string key;
+        for (int d = 0, n = i; d < 4; ++d, n /= 64) key += digits[static_cast<std::size_t>(n % 64)];
+        xpm += "\"" + key + " c #102030\",\n";
+    }
+    xpm += "\"AAAA\"\n";
+    TempFolder folder;
+    write_file(folder / "big.xpm", xpm);
+    Pipe walk("walk\n");
+    const auto result = run(Tessenc, {"L2", "big.xpm"}, folder.path(), {.input = walk.fd(), .memory = 16u << 20});
+    EXPECT_TRUE(result.output.ends_with("error: out of memory\n")) << result.output;
+    EXPECT_EQ(result.status, 21);
+#endif
+}
+
+TEST(FileLibrary, ReadFileTakesOnlyRegularFilesWithinTheLimit)
+{
+    TempFolder folder;
+    write_file(folder / "four", "abcd");
+    fs::create_symlink("four", folder / "link");
+    fs::create_directory(folder / "folder");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0666), 0);
+    // Held open for writing, so that even a reader that waited would not hang.
+    const files::Descriptor writer(::open((folder / "fifo").c_str(), O_RDWR));
+    const std::error_code none;
+    const struct {
+        const char* name;
+        std::size_t limit;
+        std::error_code error;
+        std::string content;
+    } cases[] = {
+        {"four", 4, none, "abcd"},
+        {"four", SIZE_MAX, none, "abcd"},
+        {"link", 100, none, "abcd"},
+        {"four", 3, files::Refusal::too_large, ""},
+        {"folder", 100, files::Refusal::not_a_regular_file, ""},
+        {"fifo", 100, files::Refusal::not_a_regular_file, ""},
+        {"nothere", 100, std::make_error_code(std::errc::no_such_file_or_directory), ""},
+    };
+    for (const auto& c : cases) {
+        std::error_code error;
+        const auto bytes = files::read_file(folder / c.name, c.limit, error);
+        EXPECT_EQ(error, c.error) << c.name << " " << c.limit;
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.content) << c.name << " " << c.limit;
+    }
+}
+
+TEST(FileLibrary, AtomicWritesReplaceOnlyRegularFiles)
+{
+    enum class Before { Nothing, File, HardLinkedFile, Symlink, Folder };
+    const struct {
+        const char* what;
+        Before before;
+        std::error_code error;
+        std::string after;  // the destination's content
+    } cases[] = {
+        {"new file", Before::Nothing, {}, "new"},
+        {"existing file", Before::File, {}, "new"},
+        {"hard-linked file", Before::HardLinkedFile, {}, "new"},
+        {"symlink", Before::Symlink, std::make_error_code(std::errc::too_many_symbolic_link_levels), "old"},
+        {"folder", Before::Folder, files::Refusal::not_a_regular_file, ""},
+    };
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const fs::path path = folder / "out";
+        write_file(folder / "other", "old");
+        if (c.before == Before::File) write_file(path, "old");
+        if (c.before == Before::HardLinkedFile) fs::create_hard_link(folder / "other", path);
+        if (c.before == Before::Symlink) fs::create_symlink("other", path);
+        if (c.before == Before::Folder) fs::create_directory(path);
+
+        EXPECT_EQ(files::write_file_atomically(path, testing::bytes_of("new")), c.error) << c.what;
+        EXPECT_EQ(read_file(path), c.after) << c.what;
+        // Another name of the file, or a symlink's target, keeps the old content.
+        EXPECT_EQ(read_file(folder / "other"), "old") << c.what;
+        // No temporary file is left beside them.
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2) << c.what;
+        if (!c.error) {
+            struct stat status {};
+            ASSERT_EQ(::stat(path.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, 0666 & ~umask) << c.what;
+        }
+    }
+    TempFolder folder;
+    EXPECT_EQ(files::write_file_atomically(folder / "nothere" / "out", testing::bytes_of("new")),
+              std::make_error_code(std::errc::no_such_file_or_directory));
+}
+
+}  // namespace
+}  // namespace tess
