@@ -138,32 +138,44 @@ std::error_code write_all(int fd, std::span<const char> bytes)
     return {};
 }
 
-std::error_code write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes)
+std::error_code check_replaceable(int dir, const std::string& path)
 {
     struct stat status {};
-    if (::lstat(path.c_str(), &status) == 0) {
+    if (::fstatat(dir, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(status.st_mode)) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
         if (!S_ISREG(status.st_mode)) return Refusal::not_a_regular_file;
     } else if (errno != ENOENT) {
         return last_error();
     }
+    return {};
+}
 
+Descriptor create_temporary(int dir, const std::string& path, std::string& temporary, std::error_code& error)
+{
     // In the destination's folder, since rename() cannot cross file systems.
     const std::string folder = path.substr(0, path.rfind('/') + 1);
     for (int attempt = 0;; ++attempt) {
-        const std::string temporary =
-            folder + ".tess-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (!file) {
-            if (errno == EEXIST && attempt + 1 < MaxTemporaryNames) continue;
-            return last_error();
+        temporary = folder + ".tess-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        Descriptor file(::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file || errno != EEXIST || attempt + 1 == MaxTemporaryNames) {
+            error = file ? std::error_code{} : last_error();
+            return file;
         }
-        std::error_code error = write_all(file.get(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-        if (!error) error = file.close();
-        if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) error = last_error();
-        if (error) ::unlink(temporary.c_str());
-        return error;
     }
+}
+
+std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    if (const std::error_code refused = check_replaceable(dir, path)) return refused;
+    std::string temporary;
+    std::error_code error;
+    Descriptor file = create_temporary(dir, path, temporary, error);
+    if (error) return error;
+    error = write_all(file.get(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    if (!error) error = file.close();
+    if (!error && ::renameat(dir, temporary.c_str(), dir, path.c_str()) != 0) error = last_error();
+    if (error) ::unlinkat(dir, temporary.c_str(), 0);
+    return error;
 }
 
 std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error)

@@ -413,7 +413,7 @@ TEST(FileLibrary, AtomicWritesReplaceOnlyRegularFiles)
         if (c.before == Before::Symlink) fs::create_symlink("other", path);
         if (c.before == Before::Folder) fs::create_directory(path);
 
-        EXPECT_EQ(files::write_file_atomically(path, testing::bytes_of("new")), c.error) << c.what;
+        EXPECT_EQ(files::write_file_atomically(AT_FDCWD, path, testing::bytes_of("new")), c.error) << c.what;
         EXPECT_EQ(read_file(path), c.after) << c.what;
         // Another name of the file, or a symlink's target, keeps the old content.
         EXPECT_EQ(read_file(folder / "other"), "old") << c.what;
@@ -426,7 +426,7 @@ TEST(FileLibrary, AtomicWritesReplaceOnlyRegularFiles)
         }
     }
     TempFolder folder;
-    EXPECT_EQ(files::write_file_atomically(folder / "nothere" / "out", testing::bytes_of("new")),
+    EXPECT_EQ(files::write_file_atomically(AT_FDCWD, folder / "nothere" / "out", testing::bytes_of("new")),
               std::make_error_code(std::errc::no_such_file_or_directory));
 }
 

@@ -69,11 +69,21 @@ bool same_file(int a, int b);
 // Writes all of `bytes`, however many calls it takes.
 std::error_code write_all(int fd, std::span<const char> bytes);
 
-// Replaces `path` whole or not at all: the bytes go to a new temporary file
-// beside it (mode 0666 less the umask), which is then renamed over `path`.
-// Refused when `path` is a symlink or anything but a regular file; the
-// temporary file is removed on any failure.
-std::error_code write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes);
+// Paths below are taken in folder `dir`, an open folder's descriptor, or as
+// given with AT_FDCWD.
+
+// Whether `path` may be replaced: absent, or a regular file. A symlink is
+// refused (too_many_symbolic_link_levels), as is anything else.
+std::error_code check_replaceable(int dir, const std::string& path);
+
+// A new, empty file beside `path` (mode 0666 less the umask), for the
+// content that is to replace it; its name goes to `temporary`.
+Descriptor create_temporary(int dir, const std::string& path, std::string& temporary, std::error_code& error);
+
+// Replaces `path` whole or not at all: the bytes go to a temporary file
+// beside it, which is then renamed over `path`. Refused as
+// check_replaceable says; the temporary file is removed on any failure.
+std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes);
 
 // The whole content of the regular file at `path` (symlinks followed), if it
 // holds at most `max_bytes`; a larger file is refused (too_large) before
