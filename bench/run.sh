@@ -5,24 +5,32 @@
 #
 #   bench/run.sh
 #
-# 1. Builds the static Release programs (preset `release`, build/release) and a
-#    dynamic Release build (build/bench-dynamic), and a do-nothing C program
-#    (bench/noop.c, `gcc -O2 -static`): the floor of starting any process.
+# 1. Builds the static Release programs and tesspack with the `release` preset
+#    (build/release), a dynamic Release build (build/bench-dynamic), and small
+#    static C programs (`gcc -O2 -static`): bench/copy_file.c, the floor, a
+#    process that reads its input and writes one file of the same size;
+#    bench/noop.c, the start of any process; bench/create_file.c, that start
+#    plus the creation of one file.
 # 2. Generates the same inputs for every contender in a scratch folder
 #    (bench/make_inputs.py): a 64x64 sprite with transparency and a few dozen
-#    colours, and a 64x255 sheet with thousands of colours.
+#    colours, and a 64x255 sheet with thousands of colours. ImageMagick's remap
+#    target is the palette as `tesspack palette -o palette.png` writes it.
 # 3. With hyperfine, on both inputs, compares
 #      tessenc L2 (static, dynamic)  with  convert in.xpm -dither None -remap palette.png out.xpm
 #      tessdec    (static, dynamic)  with  convert decoded.xpm out.png
-#    and each with the floor, then prints the ratios and the goals: every
-#    program within 1.5x the floor, tessenc at least 100x faster than ImageMagick.
-#    A third reference, "noop + file", is a static program that creates one
-#    file, as each program must: on a journalling file system that creation
-#    can cost more than the whole start of a process.
-# 4. With /usr/bin/time -v, measures the peak resident memory of tessenc on the
+#    and each with the copy of its own input (copy xpm for tessenc, copy til
+#    for tessdec), then prints the ratios and the goals: the static tessenc and
+#    tessdec within 1.3x the copy on the sprite and 2.5x on the sheet, tessenc
+#    at least 100x faster than ImageMagick. The do-nothing process and "noop +
+#    file" are shown beside as references: on a journalling file system the
+#    creation of one file can cost more than the whole start of a process.
+# 4. With /usr/bin/time -f %R, the minor page faults of the static tessenc and
+#    tessdec on both inputs beside the copy's (median of BENCH_FAULT_RUNS runs).
+# 5. With /usr/bin/time -v, measures the peak resident memory of tessenc on the
 #    sheet and of tessdec on the largest tile file the format allows (255 scenes
-#    x 4 views x 4 frames of full 64x255 images, 4080 XPMs written), against
-#    the 16 MiB goal.
+#    x 4 views x 4 frames of full 64x255 images, 4080 XPMs written; built by
+#    `tesspack build` from XPMs whose keys are palette indices), against the
+#    16 MiB goal.
 #
 # tessenc reads its scene name from standard input. Where hyperfine has --input
 # (1.16 and later), every command gets the name file as standard input. Older
@@ -33,10 +41,12 @@
 # commands are held against.
 #
 # Settings (environment): TMPDIR, where the scratch folder goes (default /tmp;
-# TMPDIR=/dev/shm leaves the disk out); BENCH_RESULTS, the folder for
-# hyperfine's JSON and Markdown exports and a copy of everything printed,
-# run.log (default build/bench-dynamic/results); BENCH_WARMUP (default 20);
-# BENCH_MIN_RUNS (default 50); BENCH_KEEP=1 keeps the scratch folder.
+# TMPDIR=/dev/shm leaves the disk out); BENCH_BUILD, the release build folder
+# (default build/release, the preset's); BENCH_DYNAMIC_BUILD (default
+# build/bench-dynamic); BENCH_RESULTS, the folder for hyperfine's JSON and
+# Markdown exports and a copy of everything printed, run.log (default
+# build/bench-results); BENCH_WARMUP (default 20); BENCH_MIN_RUNS (default 50);
+# BENCH_FAULT_RUNS (default 9); BENCH_KEEP=1 keeps the scratch folder.
 
 set -euo pipefail
 shopt -s inherit_errexit
@@ -44,9 +54,12 @@ shopt -s inherit_errexit
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-results=${BENCH_RESULTS:-$root/build/bench-dynamic/results}
+build=${BENCH_BUILD:-$root/build/release}
+dynamic_build=${BENCH_DYNAMIC_BUILD:-$root/build/bench-dynamic}
+results=${BENCH_RESULTS:-$root/build/bench-results}
 warmup=${BENCH_WARMUP:-20}
 min_runs=${BENCH_MIN_RUNS:-50}
+fault_runs=${BENCH_FAULT_RUNS:-9}
 memory_goal_kib=$((16 * 1024))
 
 step() { printf '\n=== %s\n' "$*"; }
@@ -66,17 +79,21 @@ mkdir -p "$results"
 exec > >(tee "$results/run.log") 2>&1
 
 step "Building"
-show cmake --workflow --preset release >/dev/null
-show cmake -S . -B build/bench-dynamic -DCMAKE_BUILD_TYPE=Release -DTESS_STATIC=OFF -DBUILD_TESTING=OFF >/dev/null
-show cmake --build build/bench-dynamic -j 2 --target tessenc tessdec >/dev/null
+show cmake --preset release -B "$build" >/dev/null
+show cmake --build "$build" -j 2 --target tessenc tessdec tesspack >/dev/null
+show cmake -S . -B "$dynamic_build" -DCMAKE_BUILD_TYPE=Release -DTESS_STATIC=OFF -DBUILD_TESTING=OFF >/dev/null
+show cmake --build "$dynamic_build" -j 2 --target tessenc tessdec >/dev/null
+show gcc -O2 -static -o "$scratch/copy_file" bench/copy_file.c
 show gcc -O2 -static -o "$scratch/noop" bench/noop.c
 show gcc -O2 -static -o "$scratch/stdin_from" bench/stdin_from.c
 show gcc -O2 -static -o "$scratch/create_file" bench/create_file.c
 
-enc_static=$root/build/release/encoder/tessenc
-dec_static=$root/build/release/decoder/tessdec
-enc_dynamic=$root/build/bench-dynamic/encoder/tessenc
-dec_dynamic=$root/build/bench-dynamic/decoder/tessdec
+enc_static=$build/programs/tessenc
+dec_static=$build/programs/tessdec
+enc_dynamic=$dynamic_build/programs/tessenc
+dec_dynamic=$dynamic_build/programs/tessdec
+tesspack=$build/programs/tesspack/tesspack
+copy_file=$scratch/copy_file
 noop=$scratch/noop
 create_file=$scratch/create_file
 stdin_from=$scratch/stdin_from
@@ -101,11 +118,9 @@ for input in sprite sheet; do
     printf '%s: %s\n' "$input.xpm" "$(sed -n 's/^"\([0-9 ]*\)",$/\1/p' "$input.xpm" | head -1) (width height colours chars-per-pixel)"
 done
 
-# ImageMagick's remap target: every palette entry once, made by the project's own
-# decoder from a tile file holding indices 0..255 (64x4 pixels, 239 distinct colours).
-show python3 "$root/bench/make_inputs.py" palette-tile palette.til
-"$dec_static" palette.til >/dev/null
-show convert palette_remap_0_0.xpm palette.png
+# ImageMagick's remap target: every palette entry once (16x16 pixels, 239
+# distinct colours).
+show "$tesspack" palette -o palette.png
 
 # One encode and decode of each input first: tessdec is measured on the tile
 # file tessenc makes (copied, so that both can be measured in one run), and
@@ -134,6 +149,9 @@ for input in sprite sheet; do
         commands+=(-n "noop <name" "$stdin_from $input.name $noop")
     fi
     commands+=(-n "noop + file" "$create_file floor_$input.out")
+    commands+=(-n "copy xpm" "$copy_file $input.xpm copy_$input.xpm")
+    ((has_input)) || commands+=(-n "copy xpm <name" "$stdin_from $input.name $copy_file $input.xpm copy_$input.xpm")
+    commands+=(-n "copy til" "$copy_file dec_$input.til copy_$input.til")
     commands+=(-n "tessenc static" "$enc_static L2 $input.xpm")
     ((has_input)) || commands+=(-n "tessenc static <name" "$stdin_from $input.name $enc_static L2 $input.xpm")
     commands+=(-n "tessenc dynamic" "$enc_dynamic L2 $input.xpm")
@@ -149,8 +167,32 @@ for input in sprite sheet; do
 done
 
 step "Speed: means, ratios and goals"
-python3 "$root/bench/report.py" "sprite 64x64=$results/sprite.json" "sheet 64x255=$results/sheet.json"
+python3 "$root/bench/report.py" "sprite 64x64=1.3=$results/sprite.json" "sheet 64x255=2.5=$results/sheet.json"
 echo "(hyperfine exports: $results/{sprite,sheet}.{json,md})"
+
+step "Minor page faults (/usr/bin/time -f %R, median of $fault_runs runs)"
+faults() {  # faults STDIN COMMAND...: the median of the command's minor page faults
+    local input=$1 run
+    shift
+    for ((run = 0; run < fault_runs; ++run)); do
+        /usr/bin/time -f %R -o faults.log "$@" <"$input" >/dev/null
+        cat faults.log
+    done | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+printf '%-16s %12s %12s\n' "" "sprite" "sheet"
+row() {  # row LABEL COMMAND-FOR-INPUT: COMMAND-FOR-INPUT is called with the input's name
+    printf '%-16s %12s %12s\n' "$1" "$("$2" sprite)" "$("$2" sheet)"
+}
+noop_faults() { faults /dev/null "$noop"; }
+copy_xpm_faults() { faults /dev/null "$copy_file" "$1.xpm" "copy_$1.xpm"; }
+tessenc_faults() { faults "$1.name" "$enc_static" L2 "$1.xpm"; }
+copy_til_faults() { faults /dev/null "$copy_file" "dec_$1.til" "copy_$1.til"; }
+tessdec_faults() { faults /dev/null "$dec_static" "dec_$1.til"; }
+row "noop" noop_faults
+row "copy xpm" copy_xpm_faults
+row "tessenc static" tessenc_faults
+row "copy til" copy_til_faults
+row "tessdec static" tessdec_faults
 
 step "Peak memory (/usr/bin/time -v, maximum resident set size)"
 peak_kib() {  # peak_kib STDIN COMMAND...: runs the command, prints its peak RSS in KiB
@@ -178,7 +220,9 @@ kib=$(peak_kib sheet.name "$enc_dynamic" L2 sheet.xpm)
 judge "tessenc dynamic L2 sheet.xpm" "$kib"
 
 mkdir big
-show python3 "$root/bench/make_inputs.py" big-tile big/big.til
+show "$tesspack" palette -o palette.hex
+show python3 "$root/bench/make_inputs.py" big-set palette.hex big_inputs
+show "$tesspack" build big_inputs/big.toml -o big/big.til
 echo "big/big.til: $(stat -c %s big/big.til) bytes, 255 scenes x 4 views x 4 frames of 64x255"
 for build in static dynamic; do
     decoder=$dec_static
