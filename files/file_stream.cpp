@@ -9,6 +9,8 @@ namespace tess::files {
 
 namespace {
 
+// Left uninitialised, so that only the part a file fills is ever touched:
+// a page touched costs a fault, which is most of what a small run costs.
 constexpr std::size_t BufferSize = 65536;
 
 }  // namespace
@@ -16,11 +18,11 @@ constexpr std::size_t BufferSize = 65536;
 DescriptorBuffer::int_type DescriptorBuffer::underflow()
 {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-    if (input_.empty()) input_.resize(BufferSize);
+    if (!input_) input_.reset(new char[BufferSize]);
     for (;;) {
-        const ssize_t got = ::read(fd_, input_.data(), input_.size());
+        const ssize_t got = ::read(fd_, input_.get(), BufferSize);
         if (got > 0) {
-            setg(input_.data(), input_.data(), input_.data() + got);
+            setg(input_.get(), input_.get(), input_.get() + got);
             return traits_type::to_int_type(*gptr());
         }
         if (got == 0) return traits_type::eof();
@@ -31,8 +33,8 @@ DescriptorBuffer::int_type DescriptorBuffer::underflow()
 DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c)
 {
     if (pbase() == nullptr) {
-        output_.resize(BufferSize);
-        setp(output_.data(), output_.data() + output_.size());
+        output_.reset(new char[BufferSize]);
+        setp(output_.get(), output_.get() + BufferSize);
     } else if (!write_buffered()) {
         return traits_type::eof();
     }

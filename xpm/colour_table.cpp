@@ -31,15 +31,22 @@ void row_pixels(std::string_view row, int chars_per_pixel, const ColourTable& co
 {
     const auto cpp = static_cast<std::size_t>(chars_per_pixel);
     pixels.clear();
+    // Neighbours mostly share a colour, so the last key's pixel is tried first.
+    std::string_view last_key;
+    Pixel last_pixel = TransparentPixel;
     for (std::size_t start = 0; start + cpp <= row.size(); start += cpp) {
         const std::string_view key = row.substr(start, cpp);
-        if (colours.is_transparent(key)) {
-            pixels.push_back(TransparentPixel);
-        } else if (const auto index = colours.index_of(key)) {
-            pixels.push_back(*index);
-        } else {
-            throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(key) + "\" has no colour");
+        if (key != last_key) {
+            if (colours.is_transparent(key)) {
+                last_pixel = TransparentPixel;
+            } else if (const auto index = colours.index_of(key)) {
+                last_pixel = *index;
+            } else {
+                throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(key) + "\" has no colour");
+            }
+            last_key = key;
         }
+        pixels.push_back(last_pixel);
     }
 }
 

@@ -5,6 +5,13 @@
 
 namespace tess {
 
+namespace {
+
+constexpr std::uint32_t NoNumber = UINT32_MAX;
+constexpr std::size_t MaxDirectKeyLength = 2;
+
+}  // namespace
+
 KeyIndex::Key KeyIndex::key_of(std::string_view key) const
 {
     std::array<char, sizeof(Key)> bytes{};
@@ -21,19 +28,44 @@ void KeyIndex::add(std::string_view key, std::uint32_t number)
 
 void KeyIndex::finish()
 {
-    std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return less(a.key, b.key); });
     const auto same_key = [](const Entry& a, const Entry& b) { return a.key == b.key; };
     entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
+    keys_.clear();
+    for (const Entry& entry : entries_) keys_.push_back(entry.key);
+    if (key_length_ <= MaxDirectKeyLength) {
+        block_of_first_.assign(256, 0);
+        blocks_.clear();
+        for (const Entry& entry : entries_) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(entry.key.data());
+            const unsigned char first = key_length_ == 2 ? bytes[0] : 0;
+            if (block_of_first_[first] == 0) {
+                blocks_.resize(blocks_.size() + 256, NoNumber);
+                block_of_first_[first] = static_cast<std::uint16_t>(blocks_.size() / 256);
+            }
+            blocks_[(block_of_first_[first] - 1u) * 256u + bytes[key_length_ - 1]] = entry.number;
+        }
+    }
+}
+
+std::optional<std::uint32_t> KeyIndex::find_direct(std::string_view key) const
+{
+    const auto first = static_cast<unsigned char>(key_length_ == 2 ? key[0] : 0);
+    const std::uint16_t block = block_of_first_[first];
+    if (block == 0) return std::nullopt;
+    const std::uint32_t number = blocks_[(block - 1u) * 256u + static_cast<unsigned char>(key.back())];
+    if (number == NoNumber) return std::nullopt;
+    return number;
 }
 
 std::optional<std::uint32_t> KeyIndex::find(std::string_view key) const
 {
     if (key.size() != key_length_) return std::nullopt;
+    if (key_length_ <= MaxDirectKeyLength) return find_direct(key);
     const Key wanted = key_of(key);
-    const auto found = std::lower_bound(entries_.begin(), entries_.end(), wanted,
-                                        [](const Entry& entry, const Key& k) { return entry.key < k; });
-    if (found == entries_.end() || found->key != wanted) return std::nullopt;
-    return found->number;
+    const auto found = std::lower_bound(keys_.begin(), keys_.end(), wanted, less);
+    if (found == keys_.end() || *found != wanted) return std::nullopt;
+    return entries_[static_cast<std::size_t>(found - keys_.begin())].number;
 }
 
 }  // namespace tess

@@ -24,12 +24,12 @@ void fail_wrong_xpm_format()
     throw XpmError(XpmFault::WrongFormat, "wrong xpm format");
 }
 
-XpmStrings::XpmStrings(std::istream& in) : in_(*in.rdbuf()), buffer_(BufferSize) {}
+XpmStrings::XpmStrings(std::istream& in) : in_(*in.rdbuf()), buffer_(new char[BufferSize]) {}
 
 bool XpmStrings::refill()
 {
     position_ = 0;
-    size_ = static_cast<std::size_t>(in_.sgetn(buffer_.data(), static_cast<std::streamsize>(buffer_.size())));
+    size_ = static_cast<std::size_t>(in_.sgetn(buffer_.get(), static_cast<std::streamsize>(BufferSize)));
     return size_ > 0;
 }
 
@@ -62,7 +62,7 @@ void XpmStrings::read_string()
     text_.clear();
     for (;;) {
         if (position_ == size_ && !refill()) fail_wrong_xpm_format();
-        const char* start = buffer_.data() + position_;
+        const char* start = buffer_.get() + position_;
         const std::size_t available = size_ - position_;
         const auto* quote = static_cast<const char*>(std::memchr(start, '"', available));
         const std::size_t length = quote ? static_cast<std::size_t>(quote - start) : available;

@@ -1,7 +1,6 @@
 #include "picture.hpp"
 
 #include <algorithm>
-#include <sstream>
 
 #include "pack_error.hpp"
 #include "png/png_reader.hpp"
@@ -28,10 +27,9 @@ std::optional<std::uint8_t> index_named_by(std::string_view key)
 
 Picture xpm_picture(std::span<const std::uint8_t> file)
 {
-    std::istringstream in(std::string(file.begin(), file.end()));
     XpmPicture xpm;
     try {
-        xpm = read_xpm_picture(in);
+        xpm = read_xpm_picture(file);
     } catch (const XpmError& error) {
         throw PackError(error.what());
     }
@@ -88,10 +86,14 @@ Picture png_picture(std::span<const std::uint8_t> file)
                                    static_cast<std::uint8_t>(v & 0xff),
                                    std::nullopt});
     }
+    // Neighbours mostly share a colour, so a run reuses its first pixel's number.
     picture.pixels.resize(count);
     for (std::size_t p = 0; p < count; ++p) {
         picture.pixels[p] =
-            static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), values[p]) - distinct.begin());
+            p > 0 && values[p] == values[p - 1]
+                ? picture.pixels[p - 1]
+                : static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), values[p]) -
+                                             distinct.begin());
     }
     return picture;
 }

@@ -2,7 +2,7 @@
 
 #include <istream>
 #include <streambuf>
-#include <vector>
+#include <memory>
 
 #include "files/safe_open.hpp"
 
@@ -27,8 +27,8 @@ private:
     bool write_buffered();
 
     int fd_;
-    std::vector<char> input_;
-    std::vector<char> output_;
+    std::unique_ptr<char[]> input_;
+    std::unique_ptr<char[]> output_;
 };
 
 // A file to read or write through the standard streams, owning its descriptor.

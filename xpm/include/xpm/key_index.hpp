@@ -31,9 +31,18 @@ private:
     };
 
     Key key_of(std::string_view key) const;
+    static bool less(const Key& a, const Key& b) { return a[0] < b[0] || (a[0] == b[0] && a[1] < b[1]); }
 
     std::size_t key_length_;
     std::vector<Entry> entries_;
+    // Once finished, the keys alone, so that a search runs over less memory.
+    std::vector<Key> keys_;
+    // Keys of one or two characters, as nearly every XPM has, straight by
+    // their bytes: a block of 256 numbers for each first character in use,
+    // so memory still grows with the keys only.
+    std::vector<std::uint16_t> block_of_first_;  // 0: no key starts so
+    std::vector<std::uint32_t> blocks_;
+    std::optional<std::uint32_t> find_direct(std::string_view key) const;
 };
 
 }  // namespace tess

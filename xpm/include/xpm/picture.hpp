@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <istream>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,7 @@ struct XpmPicture {
 // and every None colour is transparent. Raises XpmError, naming the row or
 // the pixel (x, y) where it can.
 XpmPicture read_xpm_picture(std::istream& in);
+// The same for a whole file in memory, read where it lies.
+XpmPicture read_xpm_picture(std::span<const std::uint8_t> file);
 
 }  // namespace tess

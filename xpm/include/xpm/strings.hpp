@@ -1,6 +1,7 @@
 #pragma once
 
 #include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,7 @@ private:
     int skip_comment();
 
     std::streambuf& in_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;  // left uninitialised: only what is read is touched
     std::size_t position_ = 0;
     std::size_t size_ = 0;
     std::string text_;
