@@ -58,6 +58,27 @@ std::optional<std::uint32_t> KeyIndex::find_direct(std::string_view key) const
     return number;
 }
 
+std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>& numbers) const
+{
+    std::size_t at = 0;
+    if (key_length_ == 1) {
+        // The hot case, kept plain: one byte a pixel, one block.
+        const std::uint32_t* block = block_of_first_[0] ? &blocks_[(block_of_first_[0] - 1u) * 256u] : nullptr;
+        for (; at < row.size(); ++at) {
+            const std::uint32_t number = block ? block[static_cast<unsigned char>(row[at])] : NoNumber;
+            if (number == NoNumber) return at;
+            numbers.push_back(number);
+        }
+        return at;
+    }
+    for (; at + key_length_ <= row.size(); at += key_length_) {
+        const auto number = find(row.substr(at, key_length_));
+        if (!number) return at;
+        numbers.push_back(*number);
+    }
+    return at;
+}
+
 std::optional<std::uint32_t> KeyIndex::find(std::string_view key) const
 {
     if (key.size() != key_length_) return std::nullopt;

@@ -38,30 +38,17 @@ XpmPicture read_xpm_picture(std::istream& in)
     keys.finish();
 
     picture.pixels.reserve(static_cast<std::size_t>(values.width) * static_cast<std::size_t>(values.height));
-    // Neighbours mostly share a colour, so the last key found is tried first.
-    std::string last_key;
-    std::uint32_t last_colour = 0;
     for (int y = 0; y < values.height; ++y) {
         const std::string_view row = strings.next();
         if (row.size() != static_cast<std::size_t>(values.width) * cpp) {
             throw XpmError(XpmFault::WrongFormat, "wrong xpm format: row " + std::to_string(y) + " is not " +
                                                       std::to_string(values.width) + " pixels wide");
         }
-        for (int x = 0; x < values.width; ++x) {
-            const std::string_view key = row.substr(static_cast<std::size_t>(x) * cpp, cpp);
-            if (key == last_key) {
-                picture.pixels.push_back(last_colour);
-                continue;
-            }
-            const auto colour = keys.find(key);
-            if (!colour) {
-                throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(key) + "\" at x " +
-                                                                 std::to_string(x) + ", y " + std::to_string(y) +
-                                                                 " has no colour");
-            }
-            picture.pixels.push_back(*colour);
-            last_key = key;
-            last_colour = *colour;
+        const std::size_t unknown = keys.find_row(row, picture.pixels);
+        if (unknown < row.size()) {
+            throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(row.substr(unknown, cpp)) + "\" at x " +
+                                                             std::to_string(unknown / cpp) + ", y " + std::to_string(y) +
+                                                             " has no colour");
         }
     }
     return picture;

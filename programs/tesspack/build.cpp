@@ -45,7 +45,7 @@ Picture load(const std::filesystem::path& path)
 }
 
 void build_from_images(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
-                       const ColourRules& rules)
+                       ColourRules& rules)
 {
     for (std::size_t k = 0; k < scene.images.size(); ++k) {
         const ImagePlace at = image_place(static_cast<int>(k), scene.frames);
@@ -68,7 +68,7 @@ void build_from_images(const Manifest& manifest, const SceneSpec& scene, int num
 }
 
 void build_from_sheet(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
-                      const ColourRules& rules)
+                      ColourRules& rules)
 {
     if (manifest.views == 0 || scene.frames == 0) return;
     const std::filesystem::path path = manifest.folder / scene.sheet;
@@ -100,7 +100,7 @@ void build_from_sheet(const Manifest& manifest, const SceneSpec& scene, int numb
 
 BuildCounts build_tile_file(const Manifest& manifest, std::ostream& out)
 {
-    const ColourRules rules{manifest.metric, manifest.strict};
+    ColourRules rules(manifest.metric, manifest.strict);
     std::vector<std::uint8_t> records;
     write_header(records, {static_cast<std::uint8_t>(manifest.revision), static_cast<std::uint8_t>(manifest.views),
                            static_cast<std::uint8_t>(manifest.scenes.size())});

@@ -95,7 +95,8 @@ bool verify_tile_file(const std::filesystem::path& tile, std::ostream& out)
             Image rebuilt;
             try {
                 const Picture picture = read_picture(file.bytes);
-                rebuilt = picture_image(picture, 0, 0, picture.width, image.height, {});
+                ColourRules rules;
+                rebuilt = picture_image(picture, 0, 0, picture.width, image.height, rules);
             } catch (const PackError& error) {
                 pixel_difference = where + ": its file cannot be read back: " + error.what();
                 return;

@@ -77,7 +77,11 @@ Picture png_picture(std::span<const std::uint8_t> file)
         const std::uint8_t* c = &png.rgba[p * 4];
         values[p] = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
     }
-    std::vector<std::uint32_t> distinct = values;
+    // Only where a run of one colour starts: pictures are mostly runs.
+    std::vector<std::uint32_t> distinct;
+    for (std::size_t p = 0; p < count; ++p) {
+        if (p == 0 || values[p] != values[p - 1]) distinct.push_back(values[p]);
+    }
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     for (const std::uint32_t v : distinct) {
@@ -115,7 +119,15 @@ Picture read_picture(std::span<const std::uint8_t> file)
     return looks_like_png(file) ? png_picture(file) : xpm_picture(file);
 }
 
-Image picture_image(const Picture& picture, int x0, int y0, int width, int height, const ColourRules& rules)
+std::uint8_t ColourRules::nearest(const Rgb& colour)
+{
+    const auto key = static_cast<std::uint32_t>(colour.red << 16 | colour.green << 8 | colour.blue);
+    const auto [entry, added] = nearest_.try_emplace(key, 0);
+    if (added) entry->second = nearest_index(colour, metric_);
+    return entry->second;
+}
+
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules)
 {
     // Each colour's pixel value, worked out once; what strict refuses is
     // reported at the first pixel that uses it.
@@ -129,7 +141,7 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
         } else if (colour.index && Palette[*colour.index] == colour.rgb) {
             values[c] = *colour.index;
         } else {
-            values[c] = nearest_index(colour.rgb, rules.metric);
+            values[c] = rules.nearest(colour.rgb);
             if (!in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
         }
         if (colour.alpha != 0 && colour.alpha != Opaque) refused[c] = Refused::PartlyTransparent;
@@ -141,7 +153,7 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
             const int px = x0 + x, py = y0 + y;
             const std::uint32_t c = picture.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
                                                    static_cast<std::size_t>(px)];
-            if (rules.strict && refused[c] != Refused::No) {
+            if (rules.strict() && refused[c] != Refused::No) {
                 const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
                 if (refused[c] == Refused::PartlyTransparent) {
                     throw PackError("partly transparent pixel (alpha " + std::to_string(picture.colours[c].alpha) +

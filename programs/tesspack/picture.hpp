@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -36,10 +37,20 @@ inline constexpr std::uint64_t MaxPicturePixels = std::uint64_t{1} << 24;
 // An XPM or a PNG, told apart by content. Raises PackError.
 Picture read_picture(std::span<const std::uint8_t> file);
 
-// How colours become palette indices.
-struct ColourRules {
-    Metric metric = Metric::L2;
-    bool strict = false;  // every opaque colour must be a palette colour
+// How colours become palette indices. Each colour's nearest entry is worked
+// out once: the frames of a set share their colours.
+class ColourRules {
+public:
+    explicit ColourRules(Metric metric = Metric::L2, bool strict = false) : metric_(metric), strict_(strict) {}
+
+    // Every opaque colour must be a palette colour, alpha 0 or 255.
+    bool strict() const { return strict_; }
+    std::uint8_t nearest(const Rgb& colour);
+
+private:
+    Metric metric_;
+    bool strict_;
+    std::map<std::uint32_t, std::uint8_t> nearest_;  // by 0xRRGGBB
 };
 
 // The pixels of `picture` from column x0, row y0, `width` by `height`, as a
@@ -47,6 +58,6 @@ struct ColourRules {
 // pixel is transparent. A named index is kept when its colour is that
 // entry's; every other colour goes to its nearest entry. Raises PackError
 // naming x and y (in the picture) for what `strict` refuses.
-Image picture_image(const Picture& picture, int x0, int y0, int width, int height, const ColourRules& rules);
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules);
 
 }  // namespace tess
