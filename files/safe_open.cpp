@@ -34,6 +34,15 @@ bool clear_nonblocking(int fd)
     return flags != -1 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
+// Whether two open descriptors are the same file.
+bool same_file(int a, int b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 // Temporary names tried before giving up on finding a free one.
 constexpr int MaxTemporaryNames = 100;
 
@@ -116,14 +125,6 @@ Descriptor open_output(const std::string& path, std::error_code& error, int inpu
         }
     }
     return {};
-}
-
-bool same_file(int a, int b)
-{
-    struct stat first {};
-    struct stat second {};
-    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
 }
 
 std::error_code write_all(int fd, std::span<const char> bytes)

@@ -49,13 +49,16 @@ public:
             if (!fallback) fail(&table, "missing '" + std::string(key) + "'" + in);
             return *fallback;
         }
-        const auto value = node->value<std::int64_t>();
-        if (!node->is_integer() || !value) fail(node, "'" + std::string(key) + "' must be a whole number" + in);
-        if (*value < 0 || *value > MaxCount) {
-            fail(node, "'" + std::string(key) + "' is " + std::to_string(*value) + ", outside 0 to " +
+        // Only an integer node is asked its value: toml++ would convert a
+        // float, out of range as it may be.
+        const toml::value<std::int64_t>* integer = node->as_integer();
+        if (!integer) fail(node, "'" + std::string(key) + "' must be a whole number" + in);
+        const std::int64_t value = integer->get();
+        if (value < 0 || value > MaxCount) {
+            fail(node, "'" + std::string(key) + "' is " + std::to_string(value) + ", outside 0 to " +
                            std::to_string(MaxCount) + in);
         }
-        return static_cast<int>(*value);
+        return static_cast<int>(value);
     }
 
     std::string text(const toml::node& node, std::string_view key, const std::string& in) const
@@ -90,11 +93,11 @@ std::string scene_name(const Checker& check, const toml::table& scene, const std
         const toml::array* array = bytes->as_array();
         if (!array) check.fail(bytes, "'name_bytes' must be an array of bytes" + in);
         for (const toml::node& byte : *array) {
-            const auto value = byte.value<std::int64_t>();
-            if (!byte.is_integer() || !value || *value < 1 || *value > 255) {
+            const toml::value<std::int64_t>* integer = byte.as_integer();
+            if (!integer || integer->get() < 1 || integer->get() > 255) {
                 check.fail(&byte, "'name_bytes' must hold numbers from 1 to 255" + in);
             }
-            result.push_back(static_cast<char>(*value));
+            result.push_back(static_cast<char>(integer->get()));
         }
     }
     try {

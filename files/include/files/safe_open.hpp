@@ -63,9 +63,6 @@ Descriptor open_input(const std::string& path, std::error_code& error);
 // descriptor `input` when one is given.
 Descriptor open_output(const std::string& path, std::error_code& error, int input = -1);
 
-// Whether two open descriptors are the same file.
-bool same_file(int a, int b);
-
 // Writes all of `bytes`, however many calls it takes.
 std::error_code write_all(int fd, std::span<const char> bytes);
 
