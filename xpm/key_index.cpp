@@ -1,7 +1,6 @@
 #include "xpm/key_index.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tess {
 
@@ -12,12 +11,14 @@ constexpr std::size_t MaxDirectKeyLength = 2;
 
 }  // namespace
 
+// Byte i of the key is byte i % 8 of number i / 8, counting from the low end.
 KeyIndex::Key KeyIndex::key_of(std::string_view key) const
 {
-    std::array<char, sizeof(Key)> bytes{};
-    std::memcpy(bytes.data(), key.data(), std::min({key.size(), key_length_, bytes.size()}));
-    Key numbers;
-    std::memcpy(numbers.data(), bytes.data(), bytes.size());
+    Key numbers{};
+    const std::size_t length = std::min({key.size(), key_length_, sizeof(Key)});
+    for (std::size_t i = 0; i < length; ++i) {
+        numbers[i / 8] |= std::uint64_t{static_cast<unsigned char>(key[i])} << (8 * (i % 8));
+    }
     return numbers;
 }
 
@@ -37,13 +38,13 @@ void KeyIndex::finish()
         block_of_first_.assign(256, 0);
         blocks_.clear();
         for (const Entry& entry : entries_) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(entry.key.data());
-            const unsigned char first = key_length_ == 2 ? bytes[0] : 0;
+            const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(entry.key[0] >> (8 * i)); };
+            const unsigned char first = key_length_ == 2 ? byte(0) : 0;
             if (block_of_first_[first] == 0) {
                 blocks_.resize(blocks_.size() + 256, NoNumber);
                 block_of_first_[first] = static_cast<std::uint16_t>(blocks_.size() / 256);
             }
-            blocks_[(block_of_first_[first] - 1u) * 256u + bytes[key_length_ - 1]] = entry.number;
+            blocks_[(block_of_first_[first] - 1u) * 256u + byte(key_length_ - 1)] = entry.number;
         }
     }
 }
@@ -71,10 +72,18 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
         }
         return at;
     }
+    // Neighbours mostly share a colour, so the last key's number is tried first.
+    Key last_key{};
+    std::uint32_t last_number = NoNumber;
     for (; at + key_length_ <= row.size(); at += key_length_) {
-        const auto number = find(row.substr(at, key_length_));
-        if (!number) return at;
-        numbers.push_back(*number);
+        const Key key = key_of(row.substr(at, key_length_));
+        if (last_number == NoNumber || key != last_key) {
+            const auto number = find_sorted(key);
+            if (!number) return at;
+            last_key = key;
+            last_number = *number;
+        }
+        numbers.push_back(last_number);
     }
     return at;
 }
@@ -83,7 +92,11 @@ std::optional<std::uint32_t> KeyIndex::find(std::string_view key) const
 {
     if (key.size() != key_length_) return std::nullopt;
     if (key_length_ <= MaxDirectKeyLength) return find_direct(key);
-    const Key wanted = key_of(key);
+    return find_sorted(key_of(key));
+}
+
+std::optional<std::uint32_t> KeyIndex::find_sorted(const Key& wanted) const
+{
     const auto found = std::lower_bound(keys_.begin(), keys_.end(), wanted, less);
     if (found == keys_.end() || *found != wanted) return std::nullopt;
     return entries_[static_cast<std::size_t>(found - keys_.begin())].number;

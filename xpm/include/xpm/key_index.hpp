@@ -46,6 +46,7 @@ private:
     std::vector<std::uint16_t> block_of_first_;  // 0: no key starts so
     std::vector<std::uint32_t> blocks_;
     std::optional<std::uint32_t> find_direct(std::string_view key) const;
+    std::optional<std::uint32_t> find_sorted(const Key& key) const;
 };
 
 }  // namespace tess
