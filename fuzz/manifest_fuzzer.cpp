@@ -17,8 +17,8 @@ bool same(const tess::Manifest& a, const tess::Manifest& b)
         return false;
     }
     for (std::size_t s = 0; s < a.scenes.size(); ++s) {
-        const tess::SceneSpec& x = a.scenes[s];
-        const tess::SceneSpec& y = b.scenes[s];
+        const tess::ManifestScene& x = a.scenes[s];
+        const tess::ManifestScene& y = b.scenes[s];
         if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet) return false;
     }
     return true;

@@ -3,9 +3,7 @@
 // streams, and the file library underneath.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -23,89 +21,14 @@ namespace tess {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Pipe;
 using testing::read_file;
+using testing::run;
 using testing::TempFolder;
 using testing::write_file;
 
 const fs::path Tessenc = TESSENC_PATH;
 const fs::path Tessdec = TESSDEC_PATH;
-
-// The read end of a pipe that holds `text`, then ends.
-class Pipe {
-public:
-    explicit Pipe(const std::string& text)
-    {
-        EXPECT_EQ(::pipe(ends_.data()), 0);
-        EXPECT_EQ(::write(ends_[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-        ::close(ends_[1]);
-    }
-    ~Pipe() { ::close(ends_[0]); }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-
-    int fd() const { return ends_[0]; }
-
-private:
-    std::array<int, 2> ends_{};
-};
-
-struct Outcome {
-    std::string output;
-    std::string errors;
-    int status = -1;
-};
-
-// How a run's standard streams are laid out: standard input from `input`,
-// standard output to the file `output`, each closed when -1 or empty (and
-// standard error too when `close_errors`), address space limited to `memory`
-// bytes when not 0.
-struct Streams {
-    int input = -1;
-    std::string output = ".stdout";
-    bool close_errors = false;
-    rlim_t memory = 0;
-};
-
-// A descriptor of the child's at 10 or above, out of the way of 0, 1 and 2.
-int set_aside(int fd)
-{
-    return fd < 0 ? fd : ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
-}
-
-Outcome run(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& folder,
-            const Streams& setup)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::chdir(folder.c_str()) != 0) std::_Exit(127);
-        constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-        const int output = setup.output.empty() ? -1 : set_aside(::open(setup.output.c_str(), flags, 0666));
-        const int errors = set_aside(::open(".stderr", flags, 0666));
-        if (setup.input >= 0) ::dup2(setup.input, 0); else ::close(0);
-        if (output >= 0) ::dup2(output, 1); else ::close(1);
-        if (!setup.close_errors) ::dup2(errors, 2); else ::close(2);
-        if (setup.memory != 0) {
-            const rlimit limit{setup.memory, setup.memory};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
-        // A program that blocks (on a FIFO, say) fails the test instead of hanging the suite.
-        ::alarm(10);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        std::_Exit(127);
-    }
-    int wait_status = 0;
-    ::waitpid(child, &wait_status, 0);
-    Outcome outcome;
-    if (setup.output == ".stdout") outcome.output = read_file(folder / ".stdout");
-    outcome.errors = read_file(folder / ".stderr");
-    outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    fs::remove(folder / ".stdout");
-    fs::remove(folder / ".stderr");
-    return outcome;
-}
 
 // What can be planted at an output name, and how each would have turned
 // the write: onto a file elsewhere, onto the program's own input, or into a
@@ -267,7 +190,7 @@ const std::string UnnamedWorkedExampleTile =
 TEST(StandardStreams, ClosedDescriptorsAreNotTakenByFiles)
 {
     for (const bool close_errors : {false, true}) {
-        const Streams closed{.output = "", .close_errors = close_errors};
+        const testing::Streams closed{.output = "", .close_errors = close_errors};
         TempFolder folder;
         write_file(folder / "image.xpm", testing::WorkedExampleXpm);
         const auto encoded = run(Tessenc, {"L2", "image.xpm"}, folder.path(), closed);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/resource.h>
+
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -7,7 +10,8 @@
 namespace tess::testing {
 
 struct RunResult {
-    std::string output;
+    std::string output;  // standard output
+    std::string errors;  // standard error
     int status = -1;
 };
 
@@ -26,8 +30,38 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs a program in `folder` with the given arguments and standard input,
-// returning its standard output and exit status.
+// The read end of a pipe that holds `text`, then ends.
+class Pipe {
+public:
+    explicit Pipe(const std::string& text);
+    ~Pipe();
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    int fd() const { return ends_[0]; }
+
+private:
+    std::array<int, 2> ends_{};
+};
+
+// How a run's standard streams are laid out: standard input from `input`,
+// standard output to the file `output`, each closed when -1 or empty (and
+// standard error too when `close_errors`), address space limited to `memory`
+// bytes when not 0.
+struct Streams {
+    int input = -1;
+    std::string output = ".stdout";
+    bool close_errors = false;
+    rlim_t memory = 0;
+};
+
+// Runs a program in `folder` with the given arguments and standard streams.
+// A program still running after ten seconds is killed, so a hang fails a
+// test instead of the suite.
+RunResult run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+              const std::filesystem::path& folder, const Streams& streams);
+
+// The same with `input` as standard input.
 RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                       const std::filesystem::path& folder, const std::string& input = {});
 

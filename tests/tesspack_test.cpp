@@ -21,12 +21,9 @@ using Bytes = std::vector<std::uint8_t>;
 const std::filesystem::path Tesspack = TESSPACK_PATH;
 const std::filesystem::path Examples = EXAMPLES_DIR;
 
-// tesspack with its standard error in the output, where its messages go.
 testing::RunResult tesspack(const std::vector<std::string>& arguments, const std::filesystem::path& folder)
 {
-    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" 2>&1", Tesspack.string()};
-    shell.insert(shell.end(), arguments.begin(), arguments.end());
-    return testing::run_program("/bin/sh", shell, folder);
+    return testing::run_program(Tesspack, arguments, folder);
 }
 
 std::string text_of(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
@@ -94,9 +91,9 @@ TEST(TesspackRoundTrip, BuildUnpackBuildIsByteIdenticalInEveryForm)
             std::vector<std::string> unpack = {"unpack", "gen.til", "-o", out};
             unpack.insert(unpack.end(), forms[f].begin(), forms[f].end());
             const auto unpacked = tesspack(unpack, folder.path());
-            ASSERT_EQ(unpacked.status, 0) << unpacked.output;
+            ASSERT_EQ(unpacked.status, 0) << unpacked.errors;
             const auto built = tesspack({"build", out + "/gen.toml", "-o", out + ".til"}, folder.path());
-            ASSERT_EQ(built.status, 0) << built.output;
+            ASSERT_EQ(built.status, 0) << built.errors;
             EXPECT_EQ(read_file(folder / (out + ".til")), text_of(tile));
         }
         const auto verified = tesspack({"verify", "gen.til"}, folder.path());
@@ -168,8 +165,8 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
         const std::set<std::string> before = files_in(folder.path());
         const auto result = tesspack({"build", "m.toml"}, folder.path());
         EXPECT_EQ(result.status, 1) << c.what;
-        EXPECT_NE(result.output.find(c.message), std::string::npos) << c.what << ": " << result.output;
-        EXPECT_TRUE(result.output.starts_with("tesspack: ")) << c.what;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
+        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
         EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
     }
 }
@@ -181,8 +178,8 @@ TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
                                                {"list", "a.til", "--yaml"}, {"preview", "a.til"}};
     for (const auto& arguments : usages) {
         const auto result = tesspack(arguments, folder.path());
-        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments) << result.output;
-        EXPECT_TRUE(result.output.starts_with("tesspack: ")) << result.output;
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments) << result.errors;
+        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << result.errors;
     }
     EXPECT_EQ(tesspack({"build", "--help"}, folder.path()).status, 0);
     EXPECT_EQ(tesspack({"--version"}, folder.path()).status, 0);
@@ -203,16 +200,16 @@ TEST(TesspackUnpack, WritesOnlyIntoItsFolder)
     std::filesystem::create_symlink("../secret", folder / "planted" / "idle_0_0.png");
     const auto planted = tesspack({"unpack", "knight.til", "-o", "planted"}, folder.path());
     EXPECT_EQ(planted.status, 1);
-    EXPECT_NE(planted.output.find("is a symlink"), std::string::npos) << planted.output;
+    EXPECT_NE(planted.errors.find("is a symlink"), std::string::npos) << planted.errors;
     EXPECT_EQ(read_file(folder / "secret"), "keep");
 
     const std::string whole = read_file(folder / "knight.til");
     write_file(folder / "cut.til", whole.substr(0, whole.size() - 10));
     const auto cut = tesspack({"unpack", "cut.til"}, folder.path());
     EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.output.find("cut.til: tile file ends inside an image's data (scene 1 \"walk\", view 1, frame 2)"),
+    EXPECT_NE(cut.errors.find("cut.til: tile file ends inside an image's data (scene 1 \"walk\", view 1, frame 2)"),
               std::string::npos)
-        << cut.output;
+        << cut.errors;
     EXPECT_TRUE(!std::filesystem::exists(folder / "cut") || std::filesystem::is_empty(folder / "cut"));
 }
 

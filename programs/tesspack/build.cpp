@@ -16,7 +16,7 @@ namespace {
 // held to MaxPicturePixels by its reader.
 constexpr std::size_t MaxPictureFileBytes = 256 << 20;
 
-std::string place(const SceneSpec& scene, int number, int view, int frame, const std::filesystem::path& file)
+std::string place(const ManifestScene& scene, int number, int view, int frame, const std::filesystem::path& file)
 {
     std::string text = "scene " + std::to_string(number) + " \"" + scene.name + "\"";
     if (view >= 0) text += ", view " + std::to_string(view) + ", frame " + std::to_string(frame);
@@ -44,7 +44,7 @@ Picture load(const std::filesystem::path& path)
     return read_picture(bytes);
 }
 
-void build_from_images(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
+void build_from_images(const Manifest& manifest, const ManifestScene& scene, int number, std::ostream& out,
                        ColourRules& rules)
 {
     for (std::size_t k = 0; k < scene.images.size(); ++k) {
@@ -67,7 +67,7 @@ void build_from_images(const Manifest& manifest, const SceneSpec& scene, int num
     }
 }
 
-void build_from_sheet(const Manifest& manifest, const SceneSpec& scene, int number, std::ostream& out,
+void build_from_sheet(const Manifest& manifest, const ManifestScene& scene, int number, std::ostream& out,
                       ColourRules& rules)
 {
     if (manifest.views == 0 || scene.frames == 0) return;
@@ -107,7 +107,7 @@ BuildCounts build_tile_file(const Manifest& manifest, std::ostream& out)
     put(out, records);
 
     BuildCounts counts;
-    for (const SceneSpec& scene : manifest.scenes) {
+    for (const ManifestScene& scene : manifest.scenes) {
         records.clear();
         write_scene_record(records, {static_cast<std::uint8_t>(scene.frames), scene.name});
         put(out, records);
@@ -134,7 +134,7 @@ void check_output_is_no_input(const Manifest& manifest, const std::filesystem::p
         throw PackError(output.string() + ": the output would replace the input " + path.string());
     };
     if (is_target(manifest.path)) refuse(manifest.path);
-    for (const SceneSpec& scene : manifest.scenes) {
+    for (const ManifestScene& scene : manifest.scenes) {
         if (!scene.sheet.empty() && is_target(manifest.folder / scene.sheet)) refuse(manifest.folder / scene.sheet);
         for (const auto& image : scene.images) {
             if (is_target(manifest.folder / image)) refuse(manifest.folder / image);

@@ -5,7 +5,7 @@
 
 #include "build.hpp"
 #include "files/safe_open.hpp"
-#include "inspect.hpp"
+#include "examine.hpp"
 #include "manifest.hpp"
 #include "pack_error.hpp"
 #include "pack_files.hpp"

@@ -108,36 +108,36 @@ std::string scene_name(const Checker& check, const toml::table& scene, const std
     return result;
 }
 
-SceneSpec read_scene(const Checker& check, const toml::table& scene, int number, int views)
+ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views)
 {
     const std::string in = " in scene " + std::to_string(number);
     check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
-    SceneSpec spec;
-    spec.line = static_cast<int>(scene.source().begin.line);
-    spec.name = scene_name(check, scene, in);
-    spec.frames = check.count(scene, "frames", std::nullopt, in);
+    ManifestScene scene_entry;
+    scene_entry.line = static_cast<int>(scene.source().begin.line);
+    scene_entry.name = scene_name(check, scene, in);
+    scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
 
     const toml::node* images = scene.get("images");
     const toml::node* sheet = scene.get("sheet");
     if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
     if (sheet) {
-        spec.sheet = check.relative_path(*sheet, "sheet", in);
-        return spec;
+        scene_entry.sheet = check.relative_path(*sheet, "sheet", in);
+        return scene_entry;
     }
-    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(spec.frames);
+    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
     if (!images) {
         if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet')" + in);
-        return spec;
+        return scene_entry;
     }
     const toml::array* array = images->as_array();
     if (!array) check.fail(images, "'images' must be an array of paths" + in);
-    for (const toml::node& image : *array) spec.images.push_back(check.relative_path(image, "images", in));
-    if (spec.images.size() != wanted) {
-        check.fail(images, std::to_string(spec.images.size()) + " images given, views x frames is " +
-                               std::to_string(views) + " x " + std::to_string(spec.frames) + " = " +
+    for (const toml::node& image : *array) scene_entry.images.push_back(check.relative_path(image, "images", in));
+    if (scene_entry.images.size() != wanted) {
+        check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
+                               std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +
                                std::to_string(wanted) + in);
     }
-    return spec;
+    return scene_entry;
 }
 
 }  // namespace
@@ -235,7 +235,7 @@ std::string manifest_text(const Manifest& manifest)
         << "views = " << manifest.views << "\n"
         << "metric = " << toml_string(metric_name(manifest.metric)) << "\n"
         << "strict = " << (manifest.strict ? "true" : "false") << "\n";
-    for (const SceneSpec& scene : manifest.scenes) {
+    for (const ManifestScene& scene : manifest.scenes) {
         out << "\n[[scene]]\n";
         if (is_utf8(scene.name)) {
             out << "name = " << toml_string(scene.name) << "\n";

@@ -11,7 +11,7 @@ namespace tess {
 
 // One [[scene]] of a manifest: its images in the file's own order (all
 // frames of view 0, then view 1, ...), or one sheet of views x frames.
-struct SceneSpec {
+struct ManifestScene {
     std::string name;
     int frames = 0;
     std::vector<std::filesystem::path> images;  // relative to the manifest's folder
@@ -28,7 +28,7 @@ struct Manifest {
     int views = 1;
     Metric metric = Metric::L2;
     bool strict = false;
-    std::vector<SceneSpec> scenes;
+    std::vector<ManifestScene> scenes;
 };
 
 // Reads and checks a manifest; a fault raises PackError naming the file, the

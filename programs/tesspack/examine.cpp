@@ -1,4 +1,4 @@
-#include "inspect.hpp"
+#include "examine.hpp"
 
 #include <toml++/toml.h>
 
