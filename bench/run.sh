@@ -62,21 +62,9 @@ min_runs=${BENCH_MIN_RUNS:-50}
 fault_runs=${BENCH_FAULT_RUNS:-9}
 memory_goal_kib=$((16 * 1024))
 
-step() { printf '\n=== %s\n' "$*"; }
-show() { printf '+ %s\n' "$*"; "$@"; }
-
-for tool in cmake gcc python3 hyperfine convert /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "bench/run.sh needs $tool" >&2; exit 2; }
-done
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tess-bench.XXXXXX")
-if [[ ${BENCH_KEEP:-0} == 1 ]]; then
-    trap 'echo "scratch folder kept: $scratch"' EXIT
-else
-    trap 'rm -rf "$scratch"' EXIT
-fi
-mkdir -p "$results"
-exec > >(tee "$results/run.log") 2>&1
+tools=(cmake gcc python3 hyperfine convert /usr/bin/time)
+source "$root/bench/common.sh"
+bench_start run.log tess-bench
 
 step "Building"
 show cmake --preset release -B "$build" >/dev/null

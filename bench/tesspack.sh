@@ -53,21 +53,9 @@ runs=${BENCH_RUNS:-5}
 sample_every=${BENCH_SAMPLE:-32}
 memory_goal_kib=$((32 * 1024))
 
-step() { printf '\n=== %s\n' "$*"; }
-show() { printf '+ %s\n' "$*"; "$@"; }
-
-for tool in cmake gcc python3 hyperfine /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "bench/tesspack.sh needs $tool" >&2; exit 2; }
-done
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tesspack-bench.XXXXXX")
-if [[ ${BENCH_KEEP:-0} == 1 ]]; then
-    trap 'echo "scratch folder kept: $scratch"' EXIT
-else
-    trap 'rm -rf "$scratch"' EXIT
-fi
-mkdir -p "$results"
-exec > >(tee "$results/tesspack.log") 2>&1
+tools=(cmake gcc python3 hyperfine /usr/bin/time)
+source "$root/bench/common.sh"
+bench_start tesspack.log tesspack-bench
 
 step "Building"
 show cmake --preset release -B "$build" >/dev/null

@@ -22,15 +22,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-show() { printf '+ %s\n' "$*"; "$@"; }
-
-if (($# > 0)); then
-    build=$(cd "$1" && pwd)
-    show cmake --build "$build" -j 2 --target tesspack >/dev/null
-else
-    build=$root/build/release
-    show cmake --workflow --preset release >/dev/null
-fi
+source "$root/docs/common.sh"
+use_build "$@" -- tesspack
 tesspack=$build/programs/tesspack/tesspack
 
 png_options=(-define png:exclude-chunks=date,time)

@@ -30,15 +30,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-show() { printf '+ %s\n' "$*"; "$@"; }
-
-if (($# > 0)); then
-    build=$(cd "$1" && pwd)
-    show cmake --build "$build" -j 2 --target tessenc tessdec tesspack >/dev/null
-else
-    build=$root/build/release
-    show cmake --workflow --preset release >/dev/null
-fi
+source "$root/docs/common.sh"
+use_build "$@" -- tessenc tessdec tesspack
 tessenc=$build/programs/tessenc
 tessdec=$build/programs/tessdec
 tesspack=$build/programs/tesspack/tesspack

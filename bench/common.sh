@@ -1,0 +1,21 @@
+# Sourced by the benchmark scripts: their shared start. Expects `root`,
+# `results` and `tools` set; takes the log's name and the scratch folder's
+# prefix. Sets `scratch` (removed at exit unless BENCH_KEEP=1) and copies
+# everything printed into $results/LOG.
+step() { printf '\n=== %s\n' "$*"; }
+show() { printf '+ %s\n' "$*"; "$@"; }
+
+bench_start() {  # bench_start LOG PREFIX
+    local tool
+    for tool in "${tools[@]}"; do
+        command -v "$tool" >/dev/null || { echo "${BASH_SOURCE[1]##*/} needs $tool" >&2; exit 2; }
+    done
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/$2.XXXXXX")
+    if [[ ${BENCH_KEEP:-0} == 1 ]]; then
+        trap 'echo "scratch folder kept: $scratch"' EXIT
+    else
+        trap 'rm -rf "$scratch"' EXIT
+    fi
+    mkdir -p "$results"
+    exec > >(tee "$results/$1") 2>&1
+}
