@@ -6,6 +6,25 @@
 
 namespace tess {
 
+void PixelUse::include(const PixelUse& other)
+{
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = indices[i] || other.indices[i];
+    transparent = transparent || other.transparent;
+}
+
+PixelUse pixel_use(const Image& image)
+{
+    PixelUse use;
+    for (const Pixel pixel : image.pixels) {
+        if (pixel == TransparentPixel) {
+            use.transparent = true;
+        } else {
+            use.indices[static_cast<std::size_t>(pixel)] = true;
+        }
+    }
+    return use;
+}
+
 std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& where)
 {
     std::vector<std::uint8_t> data;

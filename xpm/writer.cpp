@@ -128,10 +128,7 @@ void write_xpm(std::ostream& out, std::string_view array_name, int height, std::
 
 std::string image_xpm(std::string_view array_name, const Image& image)
 {
-    std::array<bool, PaletteSize> used{};
-    for (const Pixel pixel : image.pixels) {
-        if (pixel != TransparentPixel) used[static_cast<std::size_t>(pixel)] = true;
-    }
+    const std::array<bool, 256> used = pixel_use(image).indices;
     const auto colours = std::count(used.begin(), used.end(), true);
 
     std::string text = "/* XPM */\nstatic char *";

@@ -83,8 +83,6 @@ bool verify_tile_file(const std::filesystem::path& tile, std::ostream& out)
     std::optional<std::string> byte_difference;
     std::optional<std::string> pixel_difference;
     walk_tile_file(tile, {
-        .header = [](const TileHeader&) {},
-        .scene = [](int, const SceneRecord&) {},
         .image = [&](const WalkedImage& walked) {
             if (pixel_difference) return;
             const std::string where = "scene " + std::to_string(walked.scene) + " \"" + printable(walked.record.name) +
@@ -156,8 +154,6 @@ std::vector<std::uint8_t> preview_png(const std::filesystem::path& tile, int sca
 
     std::vector<std::uint8_t> rgba(width * s * height * s * 4, 0);
     walk_tile_file(tile, {
-        .header = [](const TileHeader&) {},
-        .scene = [](int, const SceneRecord&) {},
         .image = [&](const WalkedImage& walked) {
             const Image image = decode_image(walked.data, walked.height, walked.where);
             const Sheet& sheet = sheets[static_cast<std::size_t>(walked.scene)];

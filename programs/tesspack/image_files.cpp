@@ -12,28 +12,19 @@ std::string_view extension_of(ImageFormat format)
     return format == ImageFormat::Png ? ".png" : ".xpm";
 }
 
-UsedIndices used_indices(const Image& image)
+std::optional<std::uint8_t> transparent_index(const PixelUse& use)
 {
-    UsedIndices used{};
-    for (const Pixel pixel : image.pixels) {
-        if (pixel != TransparentPixel) used[static_cast<std::size_t>(pixel)] = true;
-    }
-    return used;
-}
-
-std::optional<std::uint8_t> transparent_index(const UsedIndices& used)
-{
-    for (std::size_t index = used.size(); index-- > 0;) {
-        if (!used[index]) return static_cast<std::uint8_t>(index);
+    for (std::size_t index = use.indices.size(); index-- > 0;) {
+        if (!use.indices[index]) return static_cast<std::uint8_t>(index);
     }
     return std::nullopt;
 }
 
 ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name)
 {
-    const bool transparent =
-        std::find(image.pixels.begin(), image.pixels.end(), TransparentPixel) != image.pixels.end();
-    const std::optional<std::uint8_t> stand_in = transparent_index(used_indices(image));
+    const PixelUse use = pixel_use(image);
+    const bool transparent = use.transparent;
+    const std::optional<std::uint8_t> stand_in = transparent_index(use);
     // A PNG holds at least one row, and needs an unused index for transparency.
     if (wanted == ImageFormat::Xpm || image.height == 0 || (transparent && !stand_in)) {
         const std::string text = image_xpm(array_name, image);

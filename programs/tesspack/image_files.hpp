@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,13 +14,9 @@ enum class ImageFormat { Png, Xpm };
 
 std::string_view extension_of(ImageFormat format);
 
-// The indices an image uses.
-using UsedIndices = std::array<bool, 256>;
-UsedIndices used_indices(const Image& image);
-
 // The index that stands for transparency in an indexed PNG: the highest one
 // the picture does not use. None when it uses all 256.
-std::optional<std::uint8_t> transparent_index(const UsedIndices& used);
+std::optional<std::uint8_t> transparent_index(const PixelUse& use);
 
 struct ImageFile {
     ImageFormat format;

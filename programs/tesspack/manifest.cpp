@@ -113,7 +113,6 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     const std::string in = " in scene " + std::to_string(number);
     check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
     ManifestScene scene_entry;
-    scene_entry.line = static_cast<int>(scene.source().begin.line);
     scene_entry.name = scene_name(check, scene, in);
     scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
 

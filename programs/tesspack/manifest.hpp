@@ -16,7 +16,6 @@ struct ManifestScene {
     int frames = 0;
     std::vector<std::filesystem::path> images;  // relative to the manifest's folder
     std::filesystem::path sheet;                // empty when the scene lists images
-    int line = 0;                               // where the scene starts, for messages
 };
 
 // What a manifest asks for. Paths are as written in it, relative to `folder`.

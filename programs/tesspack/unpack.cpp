@@ -22,8 +22,7 @@ struct SceneFacts {
     std::string stem;
     bool same_height = true;
     int height = -1;
-    UsedIndices used{};
-    bool transparent = false;
+    PixelUse use;
 };
 
 std::vector<SceneFacts> check_tile_file(const std::filesystem::path& tile, TileHeader& header)
@@ -33,17 +32,14 @@ std::vector<SceneFacts> check_tile_file(const std::filesystem::path& tile, TileH
     walk_tile_file(tile, {
         .header = [&](const TileHeader& h) { header = h; },
         .scene = [&](int, const SceneRecord& scene) {
-            scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}, false});
+            scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}});
         },
         .image = [&](const WalkedImage& walked) {
             const Image image = decode_image(walked.data, walked.height, walked.where);
             SceneFacts& facts = scenes.back();
             if (facts.height >= 0 && facts.height != image.height) facts.same_height = false;
             facts.height = image.height;
-            const UsedIndices used = used_indices(image);
-            for (std::size_t i = 0; i < used.size(); ++i) facts.used[i] = facts.used[i] || used[i];
-            facts.transparent = facts.transparent ||
-                                std::find(image.pixels.begin(), image.pixels.end(), TransparentPixel) != image.pixels.end();
+            facts.use.include(pixel_use(image));
         },
     });
     return scenes;
@@ -63,7 +59,7 @@ std::optional<std::string> why_no_sheet(const SceneFacts& scene, int views)
     const std::uint64_t pixels = std::uint64_t{TileWidth} * static_cast<std::uint64_t>(scene.frames) *
                                  static_cast<std::uint64_t>(views) * static_cast<std::uint64_t>(scene.height);
     if (pixels > MaxPicturePixels) return "the sheet would be larger than " + std::to_string(MaxPicturePixels) + " pixels";
-    if (scene.transparent && !transparent_index(scene.used)) return "it uses all 256 indices and transparency";
+    if (scene.use.transparent && !transparent_index(scene.use)) return "it uses all 256 indices and transparency";
     return std::nullopt;
 }
 
@@ -89,7 +85,7 @@ UnpackCounts unpack_tile_file(const std::filesystem::path& tile, const UnpackOpt
     manifest.output = stem + ".til";
     manifest.revision = header.revision_number;
     manifest.views = header.views;
-    for (const SceneFacts& scene : scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}, 0});
+    for (const SceneFacts& scene : scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}});
 
     OutputFolder folder(options.folder);
     UnpackCounts counts{static_cast<int>(scenes.size()), 0, 0};
@@ -97,14 +93,13 @@ UnpackCounts unpack_tile_file(const std::filesystem::path& tile, const UnpackOpt
     const auto sheet_width = [&](const SceneFacts& scene) { return static_cast<std::size_t>(scene.frames) * TileWidth; };
 
     walk_tile_file(tile, {
-        .header = [](const TileHeader&) {},
         .scene = [&](int number, const SceneRecord&) {
             const auto s = static_cast<std::size_t>(number);
             if (!as_sheet[s]) return;
             // Transparent pixels keep the fill; without any, every pixel is drawn over it.
             sheet.assign(sheet_width(scenes[s]) * static_cast<std::size_t>(header.views) *
                              static_cast<std::size_t>(scenes[s].height),
-                         transparent_index(scenes[s].used).value_or(0));
+                         transparent_index(scenes[s].use).value_or(0));
         },
         .image = [&](const WalkedImage& walked) {
             const auto s = static_cast<std::size_t>(walked.scene);
@@ -126,7 +121,7 @@ UnpackCounts unpack_tile_file(const std::filesystem::path& tile, const UnpackOpt
                 const std::string name = scene.stem + "_sheet.png";
                 folder.write(name, write_indexed_png(static_cast<std::uint32_t>(width),
                                                      static_cast<std::uint32_t>(header.views * scene.height), sheet,
-                                                     scene.transparent ? transparent_index(scene.used) : std::nullopt));
+                                                     scene.use.transparent ? transparent_index(scene.use) : std::nullopt));
                 manifest.scenes[s].sheet = name;
                 ++counts.files;
                 return;

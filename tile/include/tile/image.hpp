@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -23,6 +24,16 @@ struct Image {
     }
     friend bool operator==(const Image&, const Image&) = default;
 };
+
+// Which palette indices an image's pixels use, and whether any is transparent.
+struct PixelUse {
+    std::array<bool, 256> indices{};
+    bool transparent = false;
+
+    // What either uses.
+    void include(const PixelUse& other);
+};
+PixelUse pixel_use(const Image& image);
 
 // The data of an image in its one canonical form: every row as maximal runs
 // without a transparent run at its end (the decoder pads rows), then
