@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "manifest.hpp"
-#include "pack_error.hpp"
+#include "pack/manifest.hpp"
+#include "pack/error.hpp"
 
 namespace {
 

@@ -2,12 +2,18 @@
 // bad manifests, and the folder unpack writes into.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "program_runner.hpp"
 #include "tile/image.hpp"
+#include "tile/file.hpp"
 #include "tile/records.hpp"
 
 namespace tess {
@@ -211,6 +217,158 @@ TEST(TesspackUnpack, WritesOnlyIntoItsFolder)
               std::string::npos)
         << cut.errors;
     EXPECT_TRUE(!std::filesystem::exists(folder / "cut") || std::filesystem::is_empty(folder / "cut"));
+}
+
+// A stranger's pack may hold symlinks beside its outputs; nothing it names
+// is written anywhere but below the manifest's folder.
+TEST(TesspackHostilePacks, PathsStayInsideTheirFolders)
+{
+    const std::string scene = "[[scene]]\nname = \"\\necho owned\\n#\"\nframes = 1\nimages = [\"r.xpm\"]\n";
+    const struct {
+        const char* what;
+        std::string output;            // the manifest's
+        std::vector<std::string> extra;  // after `build pack/m.toml`
+        std::string message;           // "" when it builds
+    } cases[] = {
+        {"symlinked folder in output", "evil/.bashrc", {}, "pack/evil: cannot write into it: "},
+        {"symlinked folder deeper", "sub/evil/.bashrc", {}, "pack/sub/evil: cannot write into it: "},
+        {"symlink at the output's name", "planted.til", {}, "pack/planted.til: is a symlink; not replaced"},
+        {"the user's folder", "x.til", {"-o", "home/"}, ""},
+        {"the user's folder through a symlink", "x.til", {"-o", "linked_home/"}, "linked_home/: is not a folder (a symlink is not followed)"},
+        {"a symlink given as the folder", "x.til", {"-o", "linked_home"}, "linked_home: is a symlink; not replaced"},
+        {"an empty -o", "x.til", {"-o", ""}, "-o needs a name"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        std::filesystem::create_directories(folder / "pack/sub");
+        std::filesystem::create_directory(folder / "home");
+        write_file(folder / "home/.bashrc", "mine");
+        std::filesystem::create_directory_symlink("../../home", folder / "pack/evil");
+        std::filesystem::create_directory_symlink("../../../home", folder / "pack/sub/evil");
+        std::filesystem::create_symlink("../home/.bashrc", folder / "pack/planted.til");
+        std::filesystem::create_directory_symlink("home", folder / "linked_home");
+        write_file(folder / "pack/r.xpm", Red);
+        write_file(folder / "pack/m.toml", "output = \"" + c.output + "\"\n" + scene);
+        std::vector<std::string> arguments = {"build", "pack/m.toml"};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        const auto result = tesspack(arguments, folder.path());
+        EXPECT_EQ(read_file(folder / "home/.bashrc"), "mine") << c.what;
+        if (c.message.empty()) {
+            EXPECT_EQ(result.status, 0) << c.what << ": " << result.errors;
+            continue;
+        }
+        EXPECT_NE(result.status, 0) << c.what;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
+        EXPECT_EQ(files_in(folder / "home"), std::set<std::string>{".bashrc"}) << c.what;
+    }
+}
+
+// The tile file is read once: from a pipe, from standard input, or from a
+// FIFO whose writer sends one file and then another, unpack and preview work
+// on the bytes they checked.
+TEST(TesspackHostilePacks, InputsAreReadOnce)
+{
+    TempFolder folder;
+    const std::string knight = read_file(Examples / "knight.til");
+    for (const std::string command : {"unpack", "preview", "verify", "list"}) {
+        std::vector<std::string> arguments = {command, "-"};
+        if (command == "unpack") arguments.insert(arguments.end(), {"-o", "from_stdin"});
+        if (command == "preview") arguments.insert(arguments.end(), {"-o", "preview.png"});
+        const auto result = testing::run_program(Tesspack, arguments, folder.path(), knight);
+        EXPECT_EQ(result.status, 0) << command << ": " << result.errors;
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder / "from_stdin/from_stdin.toml"));
+    EXPECT_EQ(tesspack({"build", "from_stdin/from_stdin.toml", "-o", "again.til"}, folder.path()).status, 0);
+
+    // A FIFO that gives the knight, then (should anyone read again) a cut file.
+    ASSERT_EQ(::mkfifo((folder / "changing.til").c_str(), 0600), 0);
+    std::thread writer([&] {
+        for (const std::string& bytes : {knight, knight.substr(0, 20)}) {
+            std::FILE* fifo = std::fopen((folder / "changing.til").c_str(), "wb");
+            if (!fifo) return;
+            std::fwrite(bytes.data(), 1, bytes.size(), fifo);
+            std::fclose(fifo);
+        }
+    });
+    const auto unpacked = tesspack({"unpack", "changing.til", "-o", "changing"}, folder.path());
+    // Opening the FIFO again, empty, lets the writer finish.
+    std::ifstream(folder / "changing.til").get();
+    writer.join();
+    EXPECT_EQ(unpacked.status, 0) << unpacked.errors;
+    EXPECT_EQ(tesspack({"build", "changing/changing.toml", "-o", "changing.til.again"}, folder.path()).status, 0);
+    EXPECT_EQ(read_file(folder / "changing.til.again"), read_file(folder / "again.til"));
+}
+
+TEST(TesspackHostilePacks, SizesAreBoundedAndSaidInNumbers)
+{
+    TempFolder folder;
+    std::filesystem::copy_file(Examples / "knight.til", folder / "knight.til");
+    std::filesystem::copy_file(Examples / "knight.til", folder / "..til");
+    write_file(folder / "r.xpm", Red);
+    write_file(folder / "m.toml", "views = 255\n[[scene]]\nname = \"w\"\nframes = 255\nsheet = \"r.xpm\"\n");
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"unpack", "knight.til", "--max-files", "5"}, 1,
+         "knight: unpacking would write 11 files (10 images), more than the 5 allowed (--max-files raises it)"},
+        {{"build", "m.toml", "--max-size", "1000"}, 1,
+         "m.toml: the tile file would be at least 195086 bytes, more than the 1000 allowed (--max-size raises it)"},
+        {{"unpack", "..til"}, 2, "..til: the folder it would unpack into is '.'; give one with -o FOLDER"},
+        {{"unpack", "./.til"}, 2, "the folder it would unpack into is './'; give one with -o FOLDER"},
+    };
+    for (const auto& c : cases) {
+        const std::set<std::string> before = files_in(folder.path());
+        const auto result = tesspack(c.arguments, folder.path());
+        EXPECT_EQ(result.status, c.status) << c.message << ": " << result.errors;
+        EXPECT_NE(result.errors.find("tesspack: " + c.message), std::string::npos) << result.errors;
+        EXPECT_EQ(files_in(folder.path()), before) << c.message;
+    }
+}
+
+TEST(TesspackHostilePacks, MessagesNameWhatIsWrong)
+{
+    TempFolder folder;
+    Bytes tile;
+    TileFileWriter writer(tile, 2, 1, 1);
+    writer.scene(0, "\xe2\x80\xae" "evil\xc2\x9b");  // U+202E, then U+009B
+    writer.finish();
+    write_file(folder / "names.til", text_of(tile));
+    write_file(folder / "not-utf8-\xff.til", text_of(tile));
+    std::filesystem::copy_file(Examples / "knight.til", folder / "knight.til");
+    const auto listed = tesspack({"list", "names.til"}, folder.path());
+    EXPECT_NE(listed.output.find("scene 0 \"\\u{202e}evil\\u{009b}\": 0 frames"), std::string::npos) << listed.output;
+
+    // A tile file's name that is not UTF-8 still gives a manifest that builds it.
+    ASSERT_EQ(tesspack({"unpack", "not-utf8-\xff.til", "-o", "odd"}, folder.path()).status, 0);
+    EXPECT_EQ(tesspack({"build", "odd/not-utf8-\xff.toml"}, folder.path()).status, 0);
+    EXPECT_EQ(read_file(folder / "odd/not-utf8-\xff.til"), text_of(tile));
+
+    const auto sheets = tesspack({"unpack", "knight.til", "--sheets", "-o", "k"}, folder.path());
+    for (std::size_t line = 0; line < sheets.errors.size(); line = sheets.errors.find('\n', line) + 1) {
+        EXPECT_EQ(sheets.errors.compare(line, 10, "tesspack: "), 0) << sheets.errors;
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"frobnicate"}, 2, "tesspack: unknown command 'frobnicate'"},
+        {{"preview", "knight.til", "-o", ""}, 2, "tesspack: -o needs a name"},
+        {{"unpack", "knight.til", "-o", ""}, 2, "tesspack: -o needs a name"},
+        {{"preview", "knight.til", "-o", "k"}, 1, "tesspack: k: is a folder; give a file name"},
+    };
+    for (const auto& c : cases) {
+        const auto result = tesspack(c.arguments, folder.path());
+        EXPECT_EQ(result.status, c.status) << c.message;
+        EXPECT_TRUE(result.errors.starts_with(c.message)) << result.errors;
+    }
+    for (const std::string flag : {"--help", "--version"}) {
+        const auto full = testing::run(Tesspack, {flag}, folder.path(), {.output = "/dev/full"});
+        EXPECT_EQ(full.status, 1) << flag;
+        EXPECT_NE(full.errors.find("tesspack: cannot write standard output"), std::string::npos) << full.errors;
+    }
 }
 
 }  // namespace

@@ -3,147 +3,243 @@
 #include <iostream>
 #include <new>
 
-#include "build.hpp"
-#include "files/safe_open.hpp"
-#include "examine.hpp"
-#include "manifest.hpp"
-#include "pack_error.hpp"
-#include "pack_files.hpp"
-#include "palette_files.hpp"
-#include "text.hpp"
-#include "unpack.hpp"
+#include "disk.hpp"
+#include "files/file_stream.hpp"
+#include "pack/error.hpp"
+#include "pack/examine.hpp"
+#include "pack/manifest.hpp"
+#include "pack/palette_files.hpp"
+#include "pack/text.hpp"
 
+namespace tess {
 namespace {
 
 constexpr int Failed = 1;
 constexpr int UsageError = 2;
 
-void say(const std::string& message) { std::cerr << "tesspack: " << tess::printable(message) << "\n"; }
+// Far beyond any manifest of 255 scenes of 255 x 255 image paths.
+constexpr std::size_t MaxManifestBytes = 64 << 20;
+// A tile file of the most scenes, views and frames, every image empty, is
+// about 50 MB; one whose every image is 64 x 255 pixels of noise, far more.
+constexpr std::size_t MaxTileFileBytes = std::size_t{1} << 30;
+// Far more files than any sprite set has, far fewer than a disk's inodes.
+constexpr std::uint64_t DefaultMaxFiles = 100'000;
 
-// The folder `unpack` writes into unless told: the tile file's path without
-// ".til", or with "_unpacked" added when it has no such ending.
-std::filesystem::path default_folder(const std::filesystem::path& tile)
-{
-    const std::string path = tile.string();
-    if (path.ends_with(".til") && tile.filename() != ".til") return path.substr(0, path.size() - 4);
-    return path + "_unpacked";
-}
+const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette"};
 
 struct Arguments {
     std::string input;
     std::string output;
+    bool output_given = false;
     std::string metric;
     std::string format = "png";
     bool sheets = false;
     bool json = false;
     int scale = 1;
+    std::uint64_t max_size = DefaultMaxTileBytes;
+    std::uint64_t max_files = DefaultMaxFiles;
 };
 
-int run(CLI::App& app, const Arguments& arguments)
+class UsageFault : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A fault's place, then what happened: "m.toml:3:9: ...", "scene 0 "walk",
+// view 1, frame 2 (walk.png): ...", or "FILE: ..." with the file the command
+// was reading when the fault names none.
+std::string rendered(const PackError& error, const std::string& input)
 {
-    const CLI::App& command = *app.get_subcommands().front();
-    const std::string name = command.get_name();
-    if (name == "build") {
-        tess::Manifest manifest = tess::read_manifest(arguments.input);
-        if (!arguments.metric.empty()) manifest.metric = *tess::parse_metric(arguments.metric);
-        const std::filesystem::path output =
-            arguments.output.empty() ? manifest.folder / manifest.output : std::filesystem::path(arguments.output);
-        tess::check_output_is_no_input(manifest, output);
-        tess::OutputFile file(output);
-        const tess::BuildCounts counts = tess::build_tile_file(manifest, file.stream());
-        file.commit();
-        say("wrote " + output.string() + ": " + std::to_string(counts.scenes) + " scenes, " +
-            std::to_string(counts.images) + " images");
-    } else if (name == "unpack") {
-        tess::UnpackOptions options;
-        options.folder = arguments.output.empty() ? default_folder(arguments.input) : std::filesystem::path(arguments.output);
-        options.format = arguments.format == "xpm" ? tess::ImageFormat::Xpm : tess::ImageFormat::Png;
+    const PackLocation& at = error.where();
+    std::string where;
+    if (at.scene >= 0) {
+        where = "scene " + std::to_string(at.scene) + " \"" + at.scene_name + "\"";
+        if (at.view >= 0) where += ", view " + std::to_string(at.view) + ", frame " + std::to_string(at.frame);
+        if (!at.file.empty()) where += " (" + at.file + ")";
+    } else {
+        where = at.file.empty() ? input : at.file;
+        if (at.line > 0) where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+    }
+    return where.empty() ? error.what() : where + ": " + error.what();
+}
+
+// The tile file's name less ".til": what unpack names its folder and its
+// manifest after.
+std::string stem_of(const std::string& tile)
+{
+    std::string name = tile.substr(tile.find_last_of('/') + 1);
+    if (name.ends_with(".til")) name.resize(name.size() - 4);
+    return name;
+}
+
+// The folder unpack writes into unless told: the tile file's path without
+// ".til", or with "_unpacked" added when it has no such ending. One that
+// would be the current folder, its parent or nothing is refused.
+std::string default_folder(const std::string& tile)
+{
+    if (tile == "-") throw UsageFault("unpack from standard input needs -o FOLDER");
+    std::string folder = tile.ends_with(".til") ? tile.substr(0, tile.size() - 4) : tile + "_unpacked";
+    const std::string last = folder.substr(folder.find_last_of('/') + 1);
+    if (last.empty() || last == "." || last == "..") {
+        throw UsageFault(tile + ": the folder it would unpack into is '" + folder + "'; give one with -o FOLDER");
+    }
+    return folder;
+}
+
+std::vector<files::FileId> ids_of(const std::string& path)
+{
+    if (path == "-") return {};
+    const auto id = files::file_id(AT_FDCWD, path);
+    return id ? std::vector{*id} : std::vector<files::FileId>{};
+}
+
+int run(const std::string& command, const Arguments& arguments)
+{
+    if (arguments.output_given && arguments.output.empty()) throw UsageFault("-o needs a name, not an empty one");
+    if (command == "build") {
+        const std::vector<std::uint8_t> text = read_user_input(arguments.input, MaxManifestBytes);
+        Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                                           arguments.input == "-" ? "standard input" : arguments.input);
+        if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
+        DiskPictures pictures(arguments.input, ids_of(arguments.input));
+        const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size);
+        const std::string written =
+            arguments.output_given
+                ? write_user_file(arguments.output, manifest.output.substr(manifest.output.find_last_of('/') + 1),
+                                  built.bytes, &pictures)
+                : write_below(pictures, manifest.output, built.bytes);
+        say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
+            " images");
+    } else if (command == "unpack") {
+        const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
+        const std::vector<std::uint8_t> tile = read_user_input(arguments.input, MaxTileFileBytes);
+        UnpackOptions options;
+        options.format = arguments.format == "xpm" ? ImageFormat::Xpm : ImageFormat::Png;
         options.sheets = arguments.sheets;
-        const tess::UnpackCounts counts = tess::unpack_tile_file(arguments.input, options, std::cerr);
-        say("wrote " + std::to_string(counts.files) + " image files and a manifest into " + options.folder.string() +
-            ": " + std::to_string(counts.scenes) + " scenes, " + std::to_string(counts.images) + " images");
-    } else if (name == "verify") {
-        if (!tess::verify_tile_file(arguments.input, std::cout)) return Failed;
-    } else if (name == "list") {
-        tess::list_tile_file(arguments.input, arguments.json, std::cout);
-    } else if (name == "preview") {
-        const std::vector<std::uint8_t> png = tess::preview_png(arguments.input, arguments.scale);
-        tess::OutputFile file(arguments.output);
-        file.stream().write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-        file.commit();
-    } else if (name == "palette") {
-        const auto bytes = tess::palette_file_for(arguments.output);
-        if (!bytes) {
-            say(arguments.output + ": unknown palette format; use .gpl, .hex, .act or .png");
-            return UsageError;
+        options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
+        if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
+        const UnpackPlan plan = plan_unpack(tile, options);
+        FolderSink sink(folder);
+        sink.check_room(plan, arguments.max_files);
+        unpack_tile_file(tile, plan, sink);
+        say("wrote " + std::to_string(plan.files - 1) + " image files and a manifest into " + folder + ": " +
+            std::to_string(plan.scenes.size()) + " scenes, " + std::to_string(plan.images) + " images");
+    } else if (command == "verify") {
+        const Verdict verdict = verify_tile_file(read_user_input(arguments.input, MaxTileFileBytes));
+        switch (verdict.kind) {
+        case Verdict::Kind::ByteIdentical: std::cout << "byte-identical\n"; break;
+        case Verdict::Kind::PixelIdentical: std::cout << "pixel-identical: " << verdict.detail << "\n"; break;
+        case Verdict::Kind::Different: std::cout << "different: " << verdict.detail << "\n"; return Failed;
         }
-        tess::OutputFile file(arguments.output);
-        file.stream().write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
-        file.commit();
+    } else if (command == "list") {
+        std::error_code error;
+        files::Descriptor fd = arguments.input == "-" ? files::Descriptor(::dup(0)) : files::open_input(arguments.input, error);
+        if (error || !fd) throw PackError("cannot read: " + (error ? error.message() : "no standard input"));
+        files::FileStream in(std::move(fd));
+        try {
+            list_tile_file(*in.rdbuf(), arguments.input, arguments.json, std::cout);
+        } catch (const std::ios_base::failure&) {
+            throw PackError("cannot read");
+        }
+    } else if (command == "preview") {
+        const std::vector<std::uint8_t> png = preview_png(read_user_input(arguments.input, MaxTileFileBytes), arguments.scale);
+        write_user_file(arguments.output, "", png);
+    } else if (command == "palette") {
+        const auto bytes = palette_file_for(arguments.output);
+        if (!bytes) throw UsageFault(arguments.output + ": unknown palette format; use .gpl, .hex, .act or .png");
+        write_user_file(arguments.output, "", *bytes);
     }
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Standard output could not take what was printed (a full disk, /dev/full).
+int flushed(int status)
 {
-    if (!tess::files::open_standard_descriptors()) return Failed;
+    std::cout.flush();
+    if (std::cout) return status;
+    say("cannot write standard output");
+    return Failed;
+}
+
+int tesspack(int argc, char** argv)
+{
     CLI::App app{"Builds whole tile files (.til) from a manifest and pictures, and unpacks them again.", "tesspack"};
     app.set_version_flag("--version", "tesspack 1.0");
     app.require_subcommand(1);
     Arguments arguments;
+    const auto output_option = [&](CLI::App* command, const std::string& help) {
+        return command->add_option("-o,--output", arguments.output, help)->each([&](const std::string&) {
+            arguments.output_given = true;
+        });
+    };
 
     CLI::App* build = app.add_subcommand("build", "Write the tile file a manifest describes");
-    build->add_option("MANIFEST", arguments.input, "The manifest (TOML); its paths are relative to its folder")->required();
-    build->add_option("-o,--output", arguments.output, "The tile file to write (default: the manifest's `output`)");
+    build->add_option("MANIFEST", arguments.input, "The manifest (TOML), or - for standard input; its paths are relative to its folder")
+        ->required();
+    output_option(build, "The tile file to write, or a folder to write it into (default: the manifest's `output`)");
     build->add_option("--metric", arguments.metric, "Colour distance for colours not in the palette")
         ->check(CLI::IsMember({"L1", "L2", "L3", "L4", "oklab"}));
+    build->add_option("--max-size", arguments.max_size, "Refuse a tile file larger than this many bytes (default 256 MiB)");
 
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
-    unpack->add_option("FILE", arguments.input, "The tile file")->required();
-    unpack->add_option("-o,--output", arguments.output, "The folder to write into (default: FILE without .til)");
+    unpack->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
+    output_option(unpack, "The folder to write into (default: FILE without .til)");
     unpack->add_option("--format", arguments.format, "Image files: png (indexed, in the palette) or xpm")
         ->check(CLI::IsMember({"png", "xpm"}));
     unpack->add_flag("--sheets", arguments.sheets, "One sheet a scene: a row a view, a column a frame");
+    unpack->add_option("--max-files", arguments.max_files, "Refuse to write more files than this (default 100000)");
 
     CLI::App* verify = app.add_subcommand("verify", "Unpack in memory, build again and compare");
-    verify->add_option("FILE", arguments.input, "The tile file")->required();
+    verify->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
 
     CLI::App* list = app.add_subcommand("list", "Say what a tile file holds");
-    list->add_option("FILE", arguments.input, "The tile file")->required();
+    list->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
     list->add_flag("--json", arguments.json, "As JSON, for scripts");
 
     CLI::App* preview = app.add_subcommand("preview", "Write one picture of every scene's sheet");
-    preview->add_option("FILE", arguments.input, "The tile file")->required();
-    preview->add_option("-o,--output", arguments.output, "The PNG to write")->required();
+    preview->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
+    output_option(preview, "The PNG to write")->required();
     preview->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
 
     CLI::App* palette = app.add_subcommand("palette", "Write the palette for image editors");
-    palette->add_option("-o,--output", arguments.output, "FILE.gpl, FILE.hex, FILE.act or FILE.png")->required();
+    output_option(palette, "FILE.gpl, FILE.hex, FILE.act or FILE.png")->required();
 
+    if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
+        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview and palette (see tesspack --help)");
+        return UsageError;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
+        if (error.get_exit_code() == 0) return flushed(app.exit(error));  // --help, --version
         say(std::string(error.what()) + " (see tesspack --help)");
         return UsageError;
     }
 
     int status = Failed;
     try {
-        status = run(app, arguments);
-    } catch (const tess::PackError& error) {
-        say(error.what());
+        status = run(app.get_subcommands().front()->get_name(), arguments);
+    } catch (const UsageFault& fault) {
+        say(fault.what());
+        status = UsageError;
+    } catch (const PackError& error) {
+        say(rendered(error, arguments.input == "-" ? "standard input" : arguments.input));
     } catch (const std::bad_alloc&) {
         say("out of memory");
     } catch (const std::exception& error) {
         say(error.what());
     }
-    std::cout.flush();
-    if (!std::cout) {
-        say("cannot write standard output");
-        return Failed;
+    return flushed(status);
+}
+
+}  // namespace
+}  // namespace tess
+
+int main(int argc, char** argv)
+{
+    if (!tess::files::open_standard_descriptors()) return 1;
+    try {
+        return tess::tesspack(argc, argv);
+    } catch (...) {
+        return 1;
     }
-    return status;
 }

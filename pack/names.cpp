@@ -1,4 +1,4 @@
-#include "names.hpp"
+#include "pack/names.hpp"
 
 #include <cctype>
 

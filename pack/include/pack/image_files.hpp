@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -23,9 +23,15 @@ struct ImageFile {
     std::vector<std::uint8_t> bytes;
 };
 
-// One image as a file of `wanted` format: an indexed PNG whose PLTE is the
-// palette, or an XPM. An image that uses all 256 indices and transparency,
-// or that has no rows, cannot be an indexed PNG and becomes an XPM.
+// Pixels in the palette (`width` x `height`, row by row, TransparentPixel
+// where nothing is drawn; `use` says which they use) as a file of `wanted`
+// format: an indexed PNG whose PLTE is the palette, or an XPM. What uses all
+// 256 indices and transparency, or has no rows, cannot be an indexed PNG and
+// becomes an XPM.
+ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, const PixelUse& use, ImageFormat wanted,
+                       std::string_view array_name);
+
+// One image as such a file.
 ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name);
 
 }  // namespace tess

@@ -1,10 +1,9 @@
-#include "palette_files.hpp"
+#include "pack/palette_files.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <numeric>
 #include <string>
 
@@ -81,7 +80,9 @@ std::vector<std::uint8_t> png_palette_swatch()
 
 std::optional<std::vector<std::uint8_t>> palette_file_for(std::string_view path)
 {
-    const std::string extension = lower_case(std::filesystem::path(path).extension().string());
+    const std::string_view file = path.substr(path.find_last_of('/') + 1);
+    const std::size_t dot = file.find_last_of('.');
+    const std::string extension = dot == std::string_view::npos || dot == 0 ? "" : lower_case(std::string(file.substr(dot)));
     if (extension == ".gpl") return gimp_palette_file();
     if (extension == ".hex") return hex_palette_file();
     if (extension == ".act") return act_palette_file();

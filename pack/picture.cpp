@@ -1,8 +1,8 @@
-#include "picture.hpp"
+#include "pack/picture.hpp"
 
 #include <algorithm>
 
-#include "pack_error.hpp"
+#include "pack/error.hpp"
 #include "png/png_reader.hpp"
 #include "xpm/error.hpp"
 #include "xpm/picture.hpp"
@@ -155,11 +155,15 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
                                                    static_cast<std::size_t>(px)];
             if (rules.strict() && refused[c] != Refused::No) {
                 const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
+                PackLocation at;
+                at.x = px;
+                at.y = py;
                 if (refused[c] == Refused::PartlyTransparent) {
                     throw PackError("partly transparent pixel (alpha " + std::to_string(picture.colours[c].alpha) +
-                                    ")" + where + "; strict allows alpha 0 or 255 only");
+                                        ")" + where + "; strict allows alpha 0 or 255 only",
+                                    at);
                 }
-                throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour");
+                throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour", at);
             }
             image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = values[c];
         }

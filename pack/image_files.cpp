@@ -1,0 +1,44 @@
+#include "pack/image_files.hpp"
+
+#include <algorithm>
+
+#include "png/png_writer.hpp"
+#include "xpm/writer.hpp"
+
+namespace tess {
+
+std::string_view extension_of(ImageFormat format)
+{
+    return format == ImageFormat::Png ? ".png" : ".xpm";
+}
+
+std::optional<std::uint8_t> transparent_index(const PixelUse& use)
+{
+    for (std::size_t index = use.indices.size(); index-- > 0;) {
+        if (!use.indices[index]) return static_cast<std::uint8_t>(index);
+    }
+    return std::nullopt;
+}
+
+ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, const PixelUse& use, ImageFormat wanted,
+                       std::string_view array_name)
+{
+    const std::optional<std::uint8_t> stand_in = transparent_index(use);
+    if (wanted == ImageFormat::Xpm || height == 0 || (use.transparent && !stand_in)) {
+        const std::string text = indexed_xpm(array_name, width, height, pixels);
+        return {ImageFormat::Xpm, {text.begin(), text.end()}};
+    }
+    std::vector<std::uint8_t> indices(pixels.size());
+    std::transform(pixels.begin(), pixels.end(), indices.begin(), [&](Pixel pixel) {
+        return static_cast<std::uint8_t>(pixel == TransparentPixel ? *stand_in : pixel);
+    });
+    return {ImageFormat::Png, write_indexed_png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                                                indices, use.transparent ? stand_in : std::nullopt)};
+}
+
+ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name)
+{
+    return indexed_file(TileWidth, image.height, image.pixels, pixel_use(image), wanted, array_name);
+}
+
+}  // namespace tess

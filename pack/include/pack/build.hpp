@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pack/manifest.hpp"
+
+namespace tess {
+
+// Where a build gets the pictures a manifest names: the program reads them
+// from disk, a test or another front end from anywhere.
+class PictureSource {
+public:
+    virtual ~PictureSource() = default;
+    // The whole file at `path`, as the manifest writes it. Raises PackError
+    // when it cannot be had.
+    virtual std::vector<std::uint8_t> read(const std::string& path) = 0;
+};
+
+// Larger than any tile file a person makes; a manifest that asks for more is
+// more likely a mistake or an attack, and is refused unless allowed.
+inline constexpr std::uint64_t DefaultMaxTileBytes = std::uint64_t{256} << 20;
+
+struct BuiltTile {
+    std::vector<std::uint8_t> bytes;
+    int scenes = 0;
+    int images = 0;
+};
+
+// The tile file a manifest describes. Each picture is read and decoded once,
+// however often the manifest names it. A fault raises PackError at the
+// scene, view and frame and the picture's path; a file that would grow past
+// `max_bytes` is refused with the numbers.
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures,
+                          std::uint64_t max_bytes = DefaultMaxTileBytes);
+
+}  // namespace tess

@@ -1,0 +1,301 @@
+#include "pack/manifest.hpp"
+
+#include <toml++/toml.h>
+
+#include <set>
+#include <sstream>
+
+#include "pack/error.hpp"
+#include "pack/text.hpp"
+#include "tile/format.hpp"
+#include "tile/records.hpp"
+
+namespace tess {
+
+namespace {
+
+// toml++ parses dotted keys, table headers and nested values by recursion,
+// without a limit of its own; a real manifest is nested three deep.
+constexpr int MaxNesting = 128;
+
+// Refuses text whose keys have more than MaxNesting parts or whose values
+// nest deeper, before the parser sees it. A cheap scan: strings and comments
+// are stepped over, dots are counted only where a key is read.
+void check_nesting(std::string_view text, const std::string& file)
+{
+    int line = 1, column = 0;
+    std::vector<char> open;  // the brackets of values and of a table header
+    bool in_key = true;      // at a line's start, or after '{' or ',' in an inline table
+    bool in_header = false;
+    int key_parts = 1;
+    const auto fail = [&](const std::string& what) {
+        throw PackError(what + "; at most " + std::to_string(MaxNesting), {file, line, column});
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        ++column;
+        if (c == '\n') {
+            ++line;
+            column = 0;
+            if (open.empty()) in_key = true, key_parts = 1;
+            continue;
+        }
+        if (c == '#') {
+            while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            const bool triple = text.substr(i, 3) == std::string(3, c);
+            const std::string_view end = triple ? text.substr(i, 3) : text.substr(i, 1);
+            for (i += end.size(); i < text.size() && text.substr(i, end.size()) != end; ++i) {
+                if (text[i] == '\\' && c == '"') ++i;
+                if (i < text.size() && text[i] == '\n') ++line, column = 0;
+            }
+            i += end.size() - 1;
+            continue;
+        }
+        if (in_key || in_header) {
+            if (c == '.' && ++key_parts > MaxNesting) fail("a key of more than " + std::to_string(MaxNesting) + " parts");
+            if (c == '=') in_key = false, key_parts = 1;
+            if (c == '[' && open.empty() && !in_header) in_header = true, in_key = false;
+            if (c == ']' && in_header && (i + 1 >= text.size() || text[i + 1] != ']')) in_header = false, key_parts = 1;
+            continue;
+        }
+        if (c == '[' || c == '{') {
+            open.push_back(c);
+            if (open.size() > MaxNesting) fail("values nested more than " + std::to_string(MaxNesting) + " deep");
+            if (c == '{') in_key = true, key_parts = 1;
+        } else if ((c == ']' || c == '}') && !open.empty()) {
+            open.pop_back();
+        } else if (c == ',' && !open.empty() && open.back() == '{') {
+            in_key = true;
+            key_parts = 1;
+        }
+    }
+}
+
+// Reports what is wrong at a node's place in the manifest.
+class Checker {
+public:
+    explicit Checker(std::string file) : file_(std::move(file)) {}
+
+    [[noreturn]] void fail(const toml::node* node, const std::string& what) const
+    {
+        fail(node ? node->source() : toml::source_region{}, what);
+    }
+
+    [[noreturn]] void fail(const toml::source_region& region, const std::string& what) const
+    {
+        PackLocation where{file_};
+        if (region.begin) {
+            where.line = static_cast<int>(region.begin.line);
+            where.column = static_cast<int>(region.begin.column);
+        }
+        throw PackError(what, where);
+    }
+
+    void only_keys(const toml::table& table, const std::set<std::string_view>& known, const std::string& in) const
+    {
+        for (const auto& [key, value] : table) {
+            if (!known.contains(key.str())) fail(key.source(), "unknown key '" + std::string(key.str()) + "'" + in);
+        }
+    }
+
+    int count(const toml::table& table, std::string_view key, std::optional<int> fallback, const std::string& in) const
+    {
+        const toml::node* node = table.get(key);
+        if (!node) {
+            if (!fallback) fail(&table, "missing '" + std::string(key) + "'" + in);
+            return *fallback;
+        }
+        // Only an integer node is asked its value: toml++ would convert a
+        // float, out of range as it may be.
+        const toml::value<std::int64_t>* integer = node->as_integer();
+        if (!integer) fail(node, "'" + std::string(key) + "' must be a whole number" + in);
+        const std::int64_t value = integer->get();
+        if (value < 0 || value > MaxCount) {
+            fail(node, "'" + std::string(key) + "' is " + std::to_string(value) + ", outside 0 to " +
+                           std::to_string(MaxCount) + in);
+        }
+        return static_cast<int>(value);
+    }
+
+    std::string text(const toml::node& node, std::string_view key, const std::string& in) const
+    {
+        if (!node.is_string()) fail(&node, "'" + std::string(key) + "' must be a string" + in);
+        return std::string(*node.value<std::string_view>());
+    }
+
+    // `key` as a string, or `key_bytes` as an array of the bytes 1 to 255 for
+    // text that is not UTF-8; exactly one of the two. Null when neither is
+    // there and `required` is false.
+    std::optional<std::string> text_or_bytes(const toml::table& table, std::string_view key, bool required,
+                                             const std::string& in) const
+    {
+        const std::string bytes_key = std::string(key) + "_bytes";
+        const toml::node* text_node = table.get(key);
+        const toml::node* bytes_node = table.get(bytes_key);
+        if (text_node && bytes_node) fail(bytes_node, "give '" + std::string(key) + "' or '" + bytes_key + "', not both" + in);
+        if (!text_node && !bytes_node) {
+            if (required) fail(&table, "give the scene's '" + std::string(key) + "' or its '" + bytes_key + "'" + in);
+            return std::nullopt;
+        }
+        if (text_node) return text(*text_node, key, in);
+        const toml::array* array = bytes_node->as_array();
+        if (!array) fail(bytes_node, "'" + bytes_key + "' must be an array of bytes" + in);
+        std::string result;
+        for (const toml::node& byte : *array) {
+            const toml::value<std::int64_t>* integer = byte.as_integer();
+            if (!integer || integer->get() < 1 || integer->get() > 255) {
+                fail(&byte, "'" + bytes_key + "' must hold numbers from 1 to 255" + in);
+            }
+            result.push_back(static_cast<char>(integer->get()));
+        }
+        return result;
+    }
+
+    std::string relative_path(const toml::node& node, std::string_view key, const std::string& in) const
+    {
+        const std::string value = text(node, key, in);
+        check_relative(value, &node, key, in);
+        return value;
+    }
+
+    void check_relative(const std::string& value, const toml::node* node, std::string_view key, const std::string& in) const
+    {
+        if (value.empty() || value.front() == '/' || value.find('\0') != std::string::npos) {
+            fail(node, "'" + std::string(key) + "' must be a path relative to the manifest's folder" + in);
+        }
+    }
+
+private:
+    std::string file_;
+};
+
+ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views)
+{
+    const std::string in = " in scene " + std::to_string(number);
+    check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
+    ManifestScene scene_entry;
+    scene_entry.name = *check.text_or_bytes(scene, "name", true, in);
+    try {
+        check_scene_name(scene_entry.name);
+    } catch (const TileError& error) {
+        check.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description() + in);
+    }
+    scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
+
+    const toml::node* images = scene.get("images");
+    const toml::node* sheet = scene.get("sheet");
+    if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
+    if (sheet) {
+        scene_entry.sheet = check.relative_path(*sheet, "sheet", in);
+        return scene_entry;
+    }
+    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
+    if (!images) {
+        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet')" + in);
+        return scene_entry;
+    }
+    const toml::array* array = images->as_array();
+    if (!array) check.fail(images, "'images' must be an array of paths" + in);
+    for (const toml::node& image : *array) scene_entry.images.push_back(check.relative_path(image, "images", in));
+    if (scene_entry.images.size() != wanted) {
+        check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
+                               std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +
+                               std::to_string(wanted) + in);
+    }
+    return scene_entry;
+}
+
+// The manifest's own name with .til: "pack.toml" gives "pack.til".
+std::string default_output(std::string_view file)
+{
+    std::string name(file.substr(file.find_last_of('/') + 1));
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name + ".til";
+}
+
+}  // namespace
+
+Manifest parse_manifest(std::string_view text, std::string_view file_name)
+{
+    const std::string file(file_name);
+    const Checker check(file);
+    check_nesting(text, file);
+
+    toml::table root;
+    try {
+        root = toml::parse(text, file);
+    } catch (const toml::parse_error& error) {
+        const auto& at = error.source().begin;
+        throw PackError(std::string(error.description()), {file, static_cast<int>(at.line), static_cast<int>(at.column)});
+    }
+
+    check.only_keys(root, {"output", "output_bytes", "revision", "views", "metric", "strict", "scene"}, "");
+    Manifest manifest;
+    manifest.file = file;
+    manifest.revision = check.count(root, "revision", RevisionNumber, "");
+    manifest.views = check.count(root, "views", 1, "");
+    if (const auto output = check.text_or_bytes(root, "output", false, "")) {
+        const toml::node* node = root.get("output") ? root.get("output") : root.get("output_bytes");
+        check.check_relative(*output, node, "output", "");
+        std::size_t start = 0;
+        for (std::size_t end; start <= output->size(); start = end + 1) {
+            end = std::min(output->find('/', start), output->size());
+            if (std::string_view(*output).substr(start, end - start) == "..") {
+                check.fail(node, "'output' must stay inside the manifest's folder");
+            }
+        }
+        manifest.output = *output;
+    } else {
+        manifest.output = default_output(file);
+    }
+    if (const toml::node* metric = root.get("metric")) {
+        const auto parsed = parse_metric(check.text(*metric, "metric", ""));
+        if (!parsed) check.fail(metric, "'metric' must be one of L1, L2, L3, L4, oklab");
+        manifest.metric = *parsed;
+    }
+    if (const toml::node* strict = root.get("strict")) {
+        if (!strict->is_boolean()) check.fail(strict, "'strict' must be true or false");
+        manifest.strict = *strict->value<bool>();
+    }
+    if (const toml::node* scenes = root.get("scene")) {
+        const toml::array* array = scenes->as_array();
+        if (!array || !array->is_array_of_tables()) check.fail(scenes, "'scene' must be a list of [[scene]] tables");
+        if (array->size() > MaxCount) {
+            check.fail(scenes, std::to_string(array->size()) + " scenes, at most " + std::to_string(MaxCount));
+        }
+        int number = 0;
+        for (const toml::node& scene : *array) {
+            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views));
+        }
+    }
+    return manifest;
+}
+
+std::string manifest_text(const Manifest& manifest)
+{
+    std::ostringstream out;
+    out << "# Built by `tesspack build` into the tile file below; paths are relative to this file.\n"
+        << named_text("output", manifest.output, Notation::Toml) << "\n"
+        << "revision = " << manifest.revision << "\n"
+        << "views = " << manifest.views << "\n"
+        << "metric = " << toml_string(metric_name(manifest.metric)) << "\n"
+        << "strict = " << (manifest.strict ? "true" : "false") << "\n";
+    for (const ManifestScene& scene : manifest.scenes) {
+        out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
+        out << "frames = " << scene.frames << "\n";
+        if (!scene.sheet.empty()) {
+            out << "sheet = " << toml_string(scene.sheet) << "\n";
+        } else if (!scene.images.empty()) {
+            out << "images = [\n";
+            for (const auto& image : scene.images) out << "    " << toml_string(image) << ",\n";
+            out << "]\n";
+        }
+    }
+    return out.str();
+}
+
+}  // namespace tess

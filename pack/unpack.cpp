@@ -1,0 +1,171 @@
+#include "pack/unpack.hpp"
+
+#include <algorithm>
+
+#include "pack/error.hpp"
+#include "pack/manifest.hpp"
+#include "pack/names.hpp"
+#include "pack/picture.hpp"
+#include "pack/sheet.hpp"
+#include "tile/file.hpp"
+
+namespace tess {
+
+namespace {
+
+// Bounds on a file's size, for checking the room before writing: an indexed
+// PNG holds at most a byte a pixel and a filter byte a row, stored, beside
+// its palette and chunks; an XPM three characters a pixel, four a row, and a
+// colour line an index.
+std::uint64_t file_bytes_at_most(ImageFormat format, std::uint64_t width, std::uint64_t height)
+{
+    if (format == ImageFormat::Png) return 2048 + height * (width + 1) + height * (width + 1) / 16000 * 8;
+    return 8192 + height * (3 * width + 4) + 256 * 24;
+}
+
+std::string image_stem(const UnpackScene& scene, ImagePlace place)
+{
+    return scene.stem + "_" + std::to_string(place.view) + "_" + std::to_string(place.frame);
+}
+
+// Why a scene cannot be one sheet, or nothing when it can.
+std::optional<std::string> why_no_sheet(const UnpackScene& scene, int views, ImageFormat format)
+{
+    if (!scene.same_height) return "its images differ in height";
+    if (scene.height == 0) return "its images have no rows";
+    const SheetLayout layout{views, scene.frames, scene.height};
+    if (layout.pixels() > MaxPicturePixels) {
+        return "the sheet would be larger than " + std::to_string(MaxPicturePixels) + " pixels";
+    }
+    if (format == ImageFormat::Png && scene.use.transparent && !transparent_index(scene.use)) {
+        return "it uses all 256 indices and transparency";
+    }
+    return std::nullopt;
+}
+
+// The C array name of an XPM: its stem with '_' for the '-' C does not allow.
+std::string array_name_of(std::string stem)
+{
+    std::replace(stem.begin(), stem.end(), '-', '_');
+    return stem;
+}
+
+}  // namespace
+
+UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& options)
+{
+    UnpackPlan plan;
+    plan.options = options;
+    SceneFileNames names;
+    try {
+        TileFileReader reader(tile);
+        plan.header = reader.header();
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            if (part == TileFileReader::Part::Scene) {
+                const SceneRecord& scene = reader.scene();
+                plan.scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}, false});
+                continue;
+            }
+            const Image image = decode_image(reader.data(), reader.image().height, reader.location());
+            UnpackScene& scene = plan.scenes.back();
+            if (scene.height >= 0 && scene.height != image.height) scene.same_height = false;
+            scene.height = image.height;
+            scene.use.include(pixel_use(image));
+            ++plan.images;
+        }
+        plan.trailing_bytes = reader.trailing_bytes();
+    } catch (const TileError& damage) {
+        throw PackError(damage.what());
+    }
+
+    const int views = plan.header.views;
+    plan.files = 1;
+    plan.bytes_at_most = 4096;
+    for (UnpackScene& scene : plan.scenes) {
+        const std::uint64_t images = static_cast<std::uint64_t>(views) * static_cast<std::uint64_t>(scene.frames);
+        plan.bytes_at_most += 64 + scene.name.size() * 6 + images * 96;  // its lines in the manifest
+        if (images == 0) continue;
+        scene.as_sheet = options.sheets && !why_no_sheet(scene, views, options.format);
+        if (scene.as_sheet) {
+            const SheetLayout layout{views, scene.frames, scene.height};
+            plan.files += 1;
+            plan.bytes_at_most += file_bytes_at_most(options.format, layout.width(), layout.height());
+        } else {
+            plan.files += images;
+            plan.bytes_at_most += images * file_bytes_at_most(options.format, TileWidth, MaxCount);
+        }
+    }
+    return plan;
+}
+
+void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan, UnpackSink& sink)
+{
+    const int views = plan.header.views;
+    const UnpackOptions& options = plan.options;
+    if (plan.trailing_bytes > 0) {
+        sink.note(std::to_string(plan.trailing_bytes) + " bytes after the last scene are not kept");
+    }
+    for (std::size_t s = 0; s < plan.scenes.size(); ++s) {
+        const UnpackScene& scene = plan.scenes[s];
+        if (!options.sheets || scene.as_sheet || views == 0 || scene.frames == 0) continue;
+        sink.note("scene " + std::to_string(s) + ": one file an image, not a sheet: " +
+                  *why_no_sheet(scene, views, options.format));
+    }
+
+    Manifest manifest;
+    manifest.output = options.name + ".til";
+    manifest.revision = plan.header.revision_number;
+    manifest.views = views;
+    for (const UnpackScene& scene : plan.scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}});
+
+    std::vector<Pixel> sheet;  // the current scene's, when it is one
+    SheetLayout layout;
+    try {
+        TileFileReader reader(tile);
+        reader.header();
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            const auto s = static_cast<std::size_t>(reader.scene_number());
+            const UnpackScene& scene = plan.scenes.at(s);
+            if (part == TileFileReader::Part::Scene) {
+                if (!scene.as_sheet) continue;
+                layout = {views, scene.frames, scene.height};
+                sheet.assign(layout.pixels(), TransparentPixel);
+                continue;
+            }
+            const Image image = decode_image(reader.data(), reader.image().height, reader.location());
+            const ImagePlace place = reader.place();
+            if (scene.as_sheet) {
+                const int rows = std::min(image.height, layout.cell_height);
+                for (int y = 0; y < rows; ++y) {
+                    const auto row = image.row(y);
+                    std::copy(row.begin(), row.end(),
+                              sheet.begin() + static_cast<std::ptrdiff_t>((layout.top(place.view) + static_cast<std::size_t>(y)) *
+                                                                              layout.width() +
+                                                                          layout.left(place.frame)));
+                }
+                if (place.view != views - 1 || place.frame != scene.frames - 1) continue;
+                const ImageFile file = indexed_file(static_cast<int>(layout.width()), static_cast<int>(layout.height()),
+                                                    sheet, scene.use, options.format, array_name_of(scene.stem + "_sheet"));
+                const std::string name = scene.stem + "_sheet" + std::string(extension_of(file.format));
+                sink.write(name, file.bytes);
+                manifest.scenes[s].sheet = name;
+                continue;
+            }
+            const std::string stem = image_stem(scene, place);
+            const ImageFile file = image_file(image, options.format, array_name_of(stem));
+            const std::string name = stem + std::string(extension_of(file.format));
+            if (file.format != options.format && image.height > 0) {
+                sink.note(name + ": an XPM, since the image uses all 256 indices and transparency");
+            }
+            sink.write(name, file.bytes);
+            manifest.scenes[s].images.push_back(name);
+        }
+    } catch (const TileError& damage) {
+        throw PackError(damage.what());
+    }
+
+    const std::string text = manifest_text(manifest);
+    sink.write(options.name + ".toml", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace tess

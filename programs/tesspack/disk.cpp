@@ -1,0 +1,165 @@
+#include "disk.hpp"
+
+#include <iostream>
+
+#include "pack/error.hpp"
+#include "pack/text.hpp"
+
+namespace tess {
+
+namespace {
+
+// A picture of 64 x 255 pixels is far less; a PNG sheet is held to
+// MaxPicturePixels by its reader.
+constexpr std::size_t MaxPictureFileBytes = 256 << 20;
+
+[[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, {path}); }
+
+// Why a name cannot be written, in the words the user sees after it.
+std::string refusal(const std::error_code& error)
+{
+    if (error == std::errc::too_many_symbolic_link_levels) return "is a symlink; not replaced";
+    return error.message() + "; not replaced";
+}
+
+std::string joined(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder == ".") return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// "a/b/c.til" as the folder "a/b" and the name "c.til".
+std::pair<std::string, std::string> split_path(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
+}
+
+// The folder the user named, its own symlinks followed: "x/." is x itself,
+// wherever x leads.
+files::Descriptor open_followed_folder(const std::string& folder, std::error_code& error)
+{
+    return files::open_user_folder((folder.empty() ? "." : folder) + "/.", false, error);
+}
+
+void write_whole(int folder, const std::string& name, const std::string& shown, std::span<const std::uint8_t> bytes,
+                 const DiskPictures* inputs)
+{
+    if (name.empty() || name == "." || name == "..") fail(shown, "names no file");
+    std::error_code error;
+    files::AtomicFile file(folder, name, error);
+    if (error) fail(shown, refusal(error));
+    if (const std::error_code written = file.write(bytes)) fail(shown, "cannot write: " + written.message());
+    if (inputs) {
+        if (const auto existing = files::file_id(folder, name); existing && inputs->was_read(*existing)) {
+            fail(shown, "the output would replace the input " + shown);
+        }
+    }
+    if (const std::error_code committed = file.commit()) fail(shown, "cannot write: " + committed.message());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes)
+{
+    std::error_code error;
+    std::vector<std::uint8_t> bytes = files::read_input(path, max_bytes, error);
+    const std::string shown = path == "-" ? "standard input" : path;
+    if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
+    if (error) fail(shown, "cannot read: " + error.message());
+    return bytes;
+}
+
+DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs)
+    : folder_name_(manifest_path == "-" ? "" : split_path(manifest_path).first), inputs_(std::move(inputs))
+{
+    std::error_code error;
+    folder_ = open_followed_folder(folder_name_, error);
+    if (error) fail(folder_name_, "cannot open the manifest's folder: " + error.message());
+}
+
+std::vector<std::uint8_t> DiskPictures::read(const std::string& path)
+{
+    std::error_code error;
+    std::vector<std::uint8_t> bytes = files::read_file_at(folder_.get(), path, MaxPictureFileBytes, error);
+    if (error == files::Refusal::too_large) fail(path, "larger than " + std::to_string(MaxPictureFileBytes) + " bytes");
+    if (error) fail(path, "cannot read: " + error.message());
+    if (const auto id = files::file_id(folder_.get(), path)) inputs_.push_back(*id);
+    return bytes;
+}
+
+bool DiskPictures::was_read(const files::FileId& file) const
+{
+    return std::find(inputs_.begin(), inputs_.end(), file) != inputs_.end();
+}
+
+std::string write_below(const DiskPictures& pictures, const std::string& output, std::span<const std::uint8_t> bytes)
+{
+    std::error_code error;
+    const auto [folder, name] = split_path(output);
+    const std::string shown = joined(pictures.folder_name(), output);
+    const files::Descriptor below = files::open_folder_beneath(pictures.folder(), folder, error);
+    if (error) fail(joined(pictures.folder_name(), folder), "cannot write into it: " + error.message());
+    write_whole(below.get(), name, shown, bytes, &pictures);
+    return shown;
+}
+
+std::string write_user_file(const std::string& path, const std::string& name_in_folder,
+                            std::span<const std::uint8_t> bytes, const DiskPictures* inputs)
+{
+    std::error_code error;
+    files::Descriptor folder = files::open_user_folder(path, false, error);
+    if (!error) {
+        if (name_in_folder.empty()) fail(path, "is a folder; give a file name");
+        const std::string shown = joined(path, name_in_folder);
+        write_whole(folder.get(), name_in_folder, shown, bytes, inputs);
+        return shown;
+    }
+    if (path.back() == '/') {
+        fail(path, error == std::errc::too_many_symbolic_link_levels ? "is not a folder (a symlink is not followed)"
+                                                                     : "is not a folder: " + error.message());
+    }
+    const auto [parent, name] = split_path(path);
+    error.clear();
+    folder = open_followed_folder(parent, error);
+    if (error) fail(path, "cannot write into its folder: " + error.message());
+    write_whole(folder.get(), name, path, bytes, inputs);
+    return path;
+}
+
+FolderSink::FolderSink(std::string path) : path_(std::move(path))
+{
+    std::error_code error;
+    folder_ = files::open_user_folder(path_, true, error);
+    if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::not_a_directory) {
+        fail(path_, "is not a folder (a symlink is not followed)");
+    }
+    if (error) fail(path_, "cannot open the folder: " + error.message());
+}
+
+void FolderSink::check_room(const UnpackPlan& plan, std::uint64_t max_files) const
+{
+    if (plan.files > max_files) {
+        fail(path_, "unpacking would write " + std::to_string(plan.files) + " files (" + std::to_string(plan.images) +
+                        " images), more than the " + std::to_string(max_files) + " allowed (--max-files raises it)");
+    }
+    const auto room = files::room_in(folder_.get());
+    if (!room) return;
+    if (plan.files > room->files || plan.bytes_at_most > room->bytes) {
+        fail(path_, "unpacking needs room for " + std::to_string(plan.files) + " files and up to " +
+                        std::to_string(plan.bytes_at_most) + " bytes; the disk has " + std::to_string(room->files) +
+                        " files and " + std::to_string(room->bytes) + " bytes free");
+    }
+}
+
+void FolderSink::write(const std::string& name, std::span<const std::uint8_t> bytes)
+{
+    write_whole(folder_.get(), name, joined(path_, name), bytes, nullptr);
+}
+
+void FolderSink::note(const std::string& text) { say(text); }
+
+void say(const std::string& text) { std::cerr << "tesspack: " << printable(text) << "\n"; }
+
+}  // namespace tess

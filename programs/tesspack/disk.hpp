@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "files/safe_open.hpp"
+#include "pack/build.hpp"
+#include "pack/unpack.hpp"
+
+namespace tess {
+
+// A user-named input read whole: a file, a pipe, or "-" for standard input.
+std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes);
+
+// The pictures a manifest names, read from its folder. Only regular files
+// are read (a FIFO in a stranger's pack would hang the build). Every file
+// read is remembered, so the output never replaces one of them.
+class DiskPictures final : public PictureSource {
+public:
+    DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs);
+    std::vector<std::uint8_t> read(const std::string& path) override;
+    int folder() const { return folder_.get(); }
+    const std::string& folder_name() const { return folder_name_; }
+    bool was_read(const files::FileId& file) const;
+
+private:
+    std::string folder_name_;
+    files::Descriptor folder_;
+    std::vector<files::FileId> inputs_;
+};
+
+// Each writes `bytes` as one file that appears whole or not at all, never
+// replacing one of the pictures read, and gives the path it wrote.
+// write_below: at the manifest's `output`, below its folder, never through a
+// symlink and never above it.
+std::string write_below(const DiskPictures& pictures, const std::string& output, std::span<const std::uint8_t> bytes);
+// write_user_file: where the user said: a file (symlinks among its folders
+// are the user's own; one at the name is refused), or a folder that is no
+// symlink, under `name_in_folder`.
+std::string write_user_file(const std::string& path, const std::string& name_in_folder,
+                            std::span<const std::uint8_t> bytes, const DiskPictures* inputs = nullptr);
+
+// The folder unpack writes into, created if missing, never a symlink. Each
+// file goes in whole or not at all; notes go to standard error.
+class FolderSink final : public UnpackSink {
+public:
+    explicit FolderSink(std::string path);
+    // Refuses a plan larger than `max_files` or than the room left.
+    void check_room(const UnpackPlan& plan, std::uint64_t max_files) const;
+    void write(const std::string& name, std::span<const std::uint8_t> bytes) override;
+    void note(const std::string& text) override;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    files::Descriptor folder_;
+};
+
+// Standard error's one form: "tesspack: " and the text made safe to print.
+void say(const std::string& text);
+
+}  // namespace tess

@@ -1,0 +1,327 @@
+// pack/ in memory: the round trip over generated tile files in every form,
+// verify's verdicts, one table of bad manifests and one of bad pictures, and
+// the limits a stranger's pack runs into.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "pack/build.hpp"
+#include "pack/error.hpp"
+#include "pack/examine.hpp"
+#include "pack/manifest.hpp"
+#include "pack/unpack.hpp"
+#include "png/png_writer.hpp"
+#include "tile/file.hpp"
+#include "tile/image.hpp"
+
+namespace tess {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Files by name, standing for a folder: what unpack writes and build reads.
+class MemoryFiles final : public PictureSource, public UnpackSink {
+public:
+    Bytes read(const std::string& path) override
+    {
+        ++reads[path];
+        const auto found = files.find(path);
+        if (found == files.end()) throw PackError("cannot read: no such file", {path});
+        return found->second;
+    }
+    void write(const std::string& name, std::span<const std::uint8_t> bytes) override
+    {
+        files[name].assign(bytes.begin(), bytes.end());
+    }
+    void note(const std::string& text) override { notes.push_back(text); }
+
+    std::map<std::string, Bytes> files;
+    std::map<std::string, int> reads;
+    std::vector<std::string> notes;
+};
+
+// Scene names a file may hold that are no safe file names.
+const std::string Names[] = {"walk", "walk", "Walk", "", "a/b", "..", ".hidden", "-x", "tab\there", "new\nline",
+                             "\xff\xfe", "say \"hi\"", std::string(127, 'n'), "walk_2"};
+
+Image random_image(std::mt19937& random, int height)
+{
+    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    const int style = static_cast<int>(random() % 3);
+    for (Pixel& pixel : image.pixels) {
+        const unsigned roll = random() % 8;
+        if (style == 0 && roll < 3) continue;  // transparent
+        pixel = static_cast<Pixel>(roll == 7 ? 240 + random() % 16 : random() % 256);
+    }
+    return image;
+}
+
+// A valid tile file of random shape: scenes, views, frames, heights, indices
+// (the duplicate blacks and greens included) and transparency. One image
+// uses every index and transparency, which no indexed PNG can hold.
+Bytes random_tile(std::mt19937& random)
+{
+    const int views = static_cast<int>(random() % 4);
+    const int scenes = static_cast<int>(random() % 5);
+    Bytes tile;
+    TileFileWriter writer(tile, static_cast<int>(random() % 256), views, scenes);
+    for (int s = 0; s < scenes; ++s) {
+        const int frames = static_cast<int>(random() % 4);
+        writer.scene(frames, Names[random() % std::size(Names)]);
+        const bool same_height = random() % 2 == 0;
+        const int scene_height = static_cast<int>(random() % 20);
+        for (int k = 0; k < frames * views; ++k) {
+            Image image = random_image(random, same_height ? scene_height : static_cast<int>(random() % 20));
+            if (s == 0 && k == 0 && image.height > 5) {
+                for (std::size_t i = 0; i < 256; ++i) image.pixels[i] = static_cast<Pixel>(i);
+                image.pixels.back() = TransparentPixel;
+            }
+            writer.image(image.height, encode_image(image));
+        }
+    }
+    writer.finish();
+    return tile;
+}
+
+Bytes rebuilt(const Bytes& tile, const UnpackOptions& options, MemoryFiles& files)
+{
+    unpack_tile_file(tile, plan_unpack(tile, options), files);
+    const Bytes& text = files.files.at(options.name + ".toml");
+    const Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                                             options.name + ".toml");
+    EXPECT_EQ(manifest.output, options.name + ".til");
+    return build_tile_file(manifest, files).bytes;
+}
+
+TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
+{
+    std::mt19937 random(20261209);
+    const UnpackOptions forms[] = {
+        {ImageFormat::Png, false, "gen"},
+        {ImageFormat::Xpm, false, "gen"},
+        {ImageFormat::Png, true, "gen"},
+        {ImageFormat::Xpm, true, "gen"},
+        {ImageFormat::Png, false, "not utf-8 \xff"},
+    };
+    for (int round = 0; round < 40; ++round) {
+        const Bytes tile = random_tile(random);
+        for (std::size_t f = 0; f < std::size(forms); ++f) {
+            SCOPED_TRACE(::testing::Message() << "round " << round << " form " << f);
+            MemoryFiles files;
+            EXPECT_EQ(rebuilt(tile, forms[f], files), tile);
+        }
+        EXPECT_EQ(verify_tile_file(tile).kind, Verdict::Kind::ByteIdentical) << round;
+    }
+}
+
+// A scene as one sheet is the same scene in XPM and in PNG.
+TEST(PackRoundTrip, XpmSheetsBuildAsPngSheetsDo)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 10; ++round) {
+        const Bytes tile = random_tile(random);
+        MemoryFiles png, xpm;
+        EXPECT_EQ(rebuilt(tile, {ImageFormat::Png, true, "s"}, png), rebuilt(tile, {ImageFormat::Xpm, true, "s"}, xpm));
+        for (const auto& [name, bytes] : xpm.files) {
+            if (name.ends_with("_sheet.png")) ADD_FAILURE() << name << ": an XPM sheet was asked for";
+        }
+    }
+}
+
+Bytes one_image_tile(const Bytes& data, int height)
+{
+    Bytes tile;
+    TileFileWriter writer(tile, 2, 1, 1);
+    writer.scene(1, "walk");
+    writer.image(height, data);
+    writer.finish();
+    return tile;
+}
+
+TEST(PackVerify, WholeFileVerdicts)
+{
+    const Image image{1, [] {
+                          std::vector<Pixel> row(TileWidth, TransparentPixel);
+                          row[0] = 7;
+                          return row;
+                      }()};
+    const Bytes canonical = one_image_tile(encode_image(image), 1);
+    Bytes appended = canonical;
+    appended.insert(appended.end(), {1, 2, 3});
+    // A transparent run at the row's end: the same pixels, not our bytes.
+    const Bytes foreign = one_image_tile({0, 1, 7, 1, 63, 2, 3}, 1);
+    const struct {
+        const char* what;
+        Bytes tile;
+        Verdict::Kind kind;
+        std::string detail;
+    } cases[] = {
+        {"canonical", canonical, Verdict::Kind::ByteIdentical, ""},
+        {"three bytes appended", appended, Verdict::Kind::Different, "3 bytes follow the last scene"},
+        {"another encoder", foreign, Verdict::Kind::PixelIdentical, "scene 0 \"walk\", view 0, frame 0: its data (7 bytes)"},
+    };
+    for (const auto& c : cases) {
+        const Verdict verdict = verify_tile_file(c.tile);
+        EXPECT_EQ(verdict.kind, c.kind) << c.what << ": " << verdict.detail;
+        EXPECT_TRUE(verdict.detail.starts_with(c.detail)) << c.what << ": " << verdict.detail;
+    }
+    MemoryFiles files;
+    unpack_tile_file(appended, plan_unpack(appended, {}), files);
+    ASSERT_EQ(files.notes.size(), 1u);
+    EXPECT_EQ(files.notes[0], "3 bytes after the last scene are not kept");
+}
+
+std::string listing(const Bytes& tile, bool json)
+{
+    std::stringbuf in(std::string(tile.begin(), tile.end()));
+    std::ostringstream out;
+    list_tile_file(in, "t.til", json, out);
+    return out.str();
+}
+
+TEST(PackList, TextAndJsonAsTheFileIsRead)
+{
+    Bytes tile;
+    TileFileWriter writer(tile, 2, 1, 2);
+    writer.scene(1, "walk");
+    writer.image(0, {});
+    writer.scene(0, "\xff");
+    writer.finish();
+    tile.push_back(9);
+    EXPECT_EQ(listing(tile, false),
+              "t.til: revision 2, 1 views, 2 scenes\nscene 0 \"walk\": 1 frames\n"
+              "  view 0 frame 0: height 0, 0 bytes of data\nscene 1 \"\\xff\": 0 frames\n1 images\n"
+              "1 bytes after the last scene\n");
+    EXPECT_EQ(listing(tile, true),
+              "{\n  \"revision\": 2,\n  \"views\": 1,\n  \"scenes\": [\n"
+              "    {\"name\": \"walk\", \"frames\": 1, \"images\": [\n"
+              "      {\"view\": 0, \"frame\": 0, \"height\": 0, \"length\": 0}\n    ]},\n"
+              "    {\"name_bytes\": [255], \"frames\": 0, \"images\": []}\n  ],\n  \"trailing_bytes\": 1\n}\n");
+}
+
+const std::string RedXpm = "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c #ff0000\", \"aa\"};\n";
+
+// The message a manifest and its files give, rendered as the program would
+// without the file the command reads: "" when they build.
+std::string build_fault(const std::string& manifest_text, const std::map<std::string, std::string>& pictures,
+                        std::uint64_t max_bytes = DefaultMaxTileBytes)
+{
+    MemoryFiles files;
+    for (const auto& [name, text] : pictures) files.files[name] = bytes_of(text);
+    try {
+        build_tile_file(parse_manifest(manifest_text, "m.toml"), files, max_bytes);
+    } catch (const PackError& error) {
+        const PackLocation& at = error.where();
+        std::string where = at.file;
+        if (at.line > 0) where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+        if (at.scene >= 0) where += " scene " + std::to_string(at.scene) + " view " + std::to_string(at.view) +
+                                    " frame " + std::to_string(at.frame);
+        if (at.x >= 0) where += " x " + std::to_string(at.x) + " y " + std::to_string(at.y);
+        return where + ": " + error.what();
+    }
+    return "";
+}
+
+TEST(PackBuild, BadManifestsAreRefusedWithTheirPlace)
+{
+    const std::string scene = "[[scene]]\nname = \"walk\"\nframes = 1\n";
+    const struct {
+        const char* what;
+        std::string manifest;
+        std::string fault;
+    } cases[] = {
+        {"dotted key", [] {
+             std::string key = "a";
+             for (int i = 0; i < 50000; ++i) key += ".a";
+             return key + " = 1\n";
+         }(),
+         "a key of more than 128 parts; at most 128"},
+        {"table header", "[" + [] {
+             std::string key = "a";
+             for (int i = 0; i < 200; ++i) key += ".a";
+             return key;
+         }() + "]\n",
+         "a key of more than 128 parts; at most 128"},
+        {"nested arrays", "a = " + std::string(200, '[') + std::string(200, ']') + "\n",
+         "values nested more than 128 deep; at most 128"},
+        {"a dot in a string is no part", "output = \"" + std::string(300, '.') + "a.til\"\n", ""},
+        {"output above the folder", "output = \"a/../../x.til\"\n", "'output' must stay inside the manifest's folder"},
+        {"output and its bytes", "output = \"a.til\"\noutput_bytes = [97]\n", "give 'output' or 'output_bytes', not both"},
+        {"output bytes not bytes", "output_bytes = [0]\n", "'output_bytes' must hold numbers from 1 to 255"},
+        {"too many images for the limit", "views = 255\n[[scene]]\nname = \"w\"\nframes = 255\nsheet = \"s.png\"\n",
+         "m.toml: the tile file would be at least 195087 bytes, more than the 1000 allowed (--max-size raises it)"},
+    };
+    for (const auto& c : cases) {
+        const std::string fault = build_fault(c.manifest, {}, 1000);
+        if (c.fault.empty()) {
+            EXPECT_EQ(fault, "") << c.what;
+        } else {
+            EXPECT_TRUE(fault.starts_with("m.toml")) << c.what << ": " << fault;
+            EXPECT_NE(fault.find(c.fault), std::string::npos) << c.what << ": " << fault;
+        }
+    }
+    EXPECT_EQ(build_fault(scene + "images = [\"r.xpm\"]\n", {{"r.xpm", RedXpm}}), "");
+}
+
+std::string png_of(std::uint32_t width, std::uint32_t height)
+{
+    const Bytes png = write_indexed_png(width, height, Bytes(std::size_t{width} * height, 7), std::nullopt);
+    return {png.begin(), png.end()};
+}
+
+TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)
+{
+    const std::string head = "views = 2\n[[scene]]\nname = \"walk\"\nframes = 1\n";
+    const std::string images = head + "images = [\"a.xpm\", \"b\"]\n";
+    const struct {
+        const char* what;
+        std::string manifest;
+        std::string picture;  // as "b"
+        std::string fault;
+    } cases[] = {
+        {"missing", images, "", "b scene 0 view 1 frame 0: cannot read: no such file"},
+        {"cut PNG", images, png_of(2, 2).substr(0, 40), "b scene 0 view 1 frame 0: "},
+        {"not a picture", images, "hello", "b scene 0 view 1 frame 0: "},
+        {"too wide", images, png_of(65, 1), "b scene 0 view 1 frame 0: 65 x 1 pixels; an image is at most 64 x 255"},
+        {"too high", images, png_of(1, 256), "b scene 0 view 1 frame 0: 1 x 256 pixels"},
+        {"pixel without colour", images, "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c red\", \"ab\"};\n",
+         "b scene 0 view 1 frame 0: pixel \"b\" at x 1, y 0 has no colour"},
+        {"strict colour", "strict = true\n" + images,
+         "/* XPM */\nstatic char *r[] = {\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"};\n",
+         "b scene 0 view 1 frame 0 x 1 y 0: colour #010203 at x 1, y 0 is not a palette colour"},
+        {"sheet that does not divide", head + "sheet = \"b\"\n", png_of(64, 3), "b scene 0 view -1 frame -1: the sheet is 64 x 3"},
+        {"sheet of the wrong width", head + "sheet = \"b\"\n", png_of(65, 2), "b scene 0 view -1 frame -1: the sheet is 65 x 2"},
+    };
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> pictures{{"a.xpm", RedXpm}};
+        if (!c.picture.empty()) pictures["b"] = c.picture;
+        const std::string fault = build_fault(c.manifest, pictures);
+        EXPECT_TRUE(fault.starts_with(c.fault)) << c.what << ": " << fault;
+    }
+}
+
+// A picture named for every image is read and decoded once, and a file that
+// would outgrow the limit stops as soon as it does.
+TEST(PackBuild, APictureNamedManyTimesIsReadOnce)
+{
+    std::string manifest = "views = 16\n";
+    for (int s = 0; s < 4; ++s) manifest += "[[scene]]\nname = \"s\"\nframes = 16\nsheet = \"sheet.png\"\n";
+    MemoryFiles files;
+    files.files["sheet.png"] = bytes_of(png_of(16 * 64, 16 * 32));
+    const Manifest parsed = parse_manifest(manifest, "m.toml");
+    EXPECT_EQ(build_tile_file(parsed, files).images, 4 * 16 * 16);
+    EXPECT_EQ(files.reads["sheet.png"], 1);
+    try {
+        build_tile_file(parsed, files, 20000);
+        ADD_FAILURE() << "built past the limit";
+    } catch (const PackError& error) {
+        EXPECT_TRUE(std::string(error.what()).starts_with("the tile file would be at least 200")) << error.what();
+    }
+}
+
+}  // namespace
+}  // namespace tess
