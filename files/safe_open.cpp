@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
+
+#include "last_error.hpp"
 
 namespace tess::files {
 
@@ -21,12 +23,11 @@ public:
         case Refusal::has_other_links: return "the file has other hard links";
         case Refusal::is_the_input: return "the file is the input";
         case Refusal::too_large: return "the file is too large";
+        case Refusal::outside_folder: return "is outside the folder";
         }
         return "unknown refusal";
     }
 };
-
-std::error_code last_error() { return {errno, std::generic_category()}; }
 
 bool clear_nonblocking(int fd)
 {
@@ -37,14 +38,60 @@ bool clear_nonblocking(int fd)
 // Whether two open descriptors are the same file.
 bool same_file(int a, int b)
 {
-    struct stat first {};
-    struct stat second {};
-    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    const std::optional<FileId> first = file_id_of(a);
+    return first && first == file_id_of(b);
 }
 
-// Temporary names tried before giving up on finding a free one.
-constexpr int MaxTemporaryNames = 100;
+// Reads `fd` to its end. More than `max_bytes` is refused (too_large) as soon
+// as it comes, a regular file of that size before anything is read.
+std::vector<std::uint8_t> read_to_end(int fd, const struct stat& status, std::size_t max_bytes, std::error_code& error)
+{
+    if (S_ISREG(status.st_mode) && static_cast<std::uintmax_t>(status.st_size) > max_bytes) {
+        error = Refusal::too_large;
+        return {};
+    }
+    std::vector<std::uint8_t> bytes;
+    if (S_ISREG(status.st_mode)) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    std::array<std::uint8_t, 65536> chunk;
+    for (;;) {
+        // One byte past the limit is enough to tell an input too large.
+        const std::size_t room = max_bytes - bytes.size();
+        const std::size_t wanted = room < chunk.size() ? room + 1 : chunk.size();
+        const ssize_t got = ::read(fd, chunk.data(), wanted);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = last_error();
+            return {};
+        }
+        if (got == 0) break;
+        const auto count = static_cast<std::size_t>(got);
+        if (count > room) {
+            error = Refusal::too_large;
+            return {};
+        }
+        // Grown by doubling, as insert() would, but never past the limit.
+        if (bytes.size() + count > bytes.capacity()) {
+            bytes.reserve(std::min(std::max(bytes.capacity() * 2, bytes.size() + count), max_bytes));
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+    }
+    error.clear();
+    return bytes;
+}
+
+// Opens the folder `name` in `dir`, which must not be a symlink. Linux says
+// ENOTDIR for a symlink there; ELOOP tells the user what was refused.
+Descriptor open_folder_at(int dir, const char* name, std::error_code& error)
+{
+    Descriptor folder(::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    error = folder ? std::error_code() : last_error();
+    struct stat status {};
+    if (error == std::errc::not_a_directory && ::fstatat(dir, name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(status.st_mode)) {
+        error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    }
+    return folder;
+}
 
 }  // namespace
 
@@ -139,50 +186,15 @@ std::error_code write_all(int fd, std::span<const char> bytes)
     return {};
 }
 
-std::error_code check_replaceable(int dir, const std::string& path)
-{
-    struct stat status {};
-    if (::fstatat(dir, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(status.st_mode)) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
-        if (!S_ISREG(status.st_mode)) return Refusal::not_a_regular_file;
-    } else if (errno != ENOENT) {
-        return last_error();
-    }
-    return {};
-}
-
-Descriptor create_temporary(int dir, const std::string& path, std::string& temporary, std::error_code& error)
-{
-    // In the destination's folder, since rename() cannot cross file systems.
-    const std::string folder = path.substr(0, path.rfind('/') + 1);
-    for (int attempt = 0;; ++attempt) {
-        temporary = folder + ".tess-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        Descriptor file(::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file || errno != EEXIST || attempt + 1 == MaxTemporaryNames) {
-            error = file ? std::error_code{} : last_error();
-            return file;
-        }
-    }
-}
-
-std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes)
-{
-    if (const std::error_code refused = check_replaceable(dir, path)) return refused;
-    std::string temporary;
-    std::error_code error;
-    Descriptor file = create_temporary(dir, path, temporary, error);
-    if (error) return error;
-    error = write_all(file.get(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-    if (!error) error = file.close();
-    if (!error && ::renameat(dir, temporary.c_str(), dir, path.c_str()) != 0) error = last_error();
-    if (error) ::unlinkat(dir, temporary.c_str(), 0);
-    return error;
-}
-
 std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error)
 {
+    return read_file_at(AT_FDCWD, path, max_bytes, error);
+}
+
+std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error)
+{
     // Not waiting for a FIFO's writer: it is refused anyway.
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Descriptor file(::openat(dir, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
     if (!file || ::fstat(file.get(), &status) != 0) {
         error = last_error();
@@ -196,33 +208,80 @@ std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_byt
         error = last_error();
         return {};
     }
-    if (static_cast<std::uintmax_t>(status.st_size) > max_bytes) {
-        error = Refusal::too_large;
+    return read_to_end(file.get(), status, max_bytes, error);
+}
+
+std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error)
+{
+    const bool standard_input = path == "-";
+    const Descriptor file(standard_input ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const int fd = standard_input ? STDIN_FILENO : file.get();
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        error = last_error();
         return {};
     }
+    if (S_ISDIR(status.st_mode)) {
+        error = std::make_error_code(std::errc::is_a_directory);
+        return {};
+    }
+    return read_to_end(fd, status, max_bytes, error);
+}
 
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(static_cast<std::size_t>(status.st_size));
-    std::array<std::uint8_t, 65536> chunk;
-    for (;;) {
-        // One byte past the limit is enough to tell a file that grew too large.
-        const std::size_t room = max_bytes - bytes.size();
-        const std::size_t wanted = room < chunk.size() ? room + 1 : chunk.size();
-        const ssize_t got = ::read(file.get(), chunk.data(), wanted);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = last_error();
-            return {};
-        }
-        if (got == 0) break;
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-        if (bytes.size() > max_bytes) {
-            error = Refusal::too_large;
-            return {};
+std::optional<FileId> file_id(int dir, const std::string& name)
+{
+    struct stat status {};
+    if (::fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    return FileId{status.st_dev, status.st_ino};
+}
+
+std::optional<FileId> file_id_of(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return std::nullopt;
+    return FileId{status.st_dev, status.st_ino};
+}
+
+Descriptor open_folder_beneath(int dir, const std::string& relative, std::error_code& error)
+{
+    if (relative.starts_with('/')) {
+        error = Refusal::outside_folder;
+        return {};
+    }
+    Descriptor folder = open_folder_at(dir, ".", error);
+    for (std::size_t start = 0; !error && start < relative.size();) {
+        const std::size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string component = relative.substr(start, end - start);
+        start = end + 1;
+        if (component.empty() || component == ".") continue;
+        if (component == "..") {
+            error = Refusal::outside_folder;
+        } else {
+            folder = open_folder_at(folder.get(), component.c_str(), error);
         }
     }
-    error.clear();
-    return bytes;
+    return error ? Descriptor() : std::move(folder);
+}
+
+Descriptor open_user_folder(const std::string& path, bool create, std::error_code& error)
+{
+    // "link/" and "link/." name what `link` points to; without them, the
+    // last component is `link` itself and O_NOFOLLOW applies to it.
+    std::string folder = path;
+    for (;;) {
+        if (folder.size() > 1 && folder.ends_with('/')) {
+            folder.pop_back();
+        } else if (folder.size() > 2 && folder.ends_with("/.")) {
+            folder.resize(folder.size() - 2);
+        } else {
+            break;
+        }
+    }
+    if (create && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        error = last_error();
+        return {};
+    }
+    return open_folder_at(AT_FDCWD, folder.c_str(), error);
 }
 
 }  // namespace tess::files

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -17,6 +20,7 @@ enum class Refusal {
     has_other_links,
     is_the_input,
     too_large,
+    outside_folder,
 };
 
 std::error_code make_error_code(Refusal refusal);
@@ -52,6 +56,31 @@ private:
     int fd_ = -1;
 };
 
+// Which file a name or a descriptor is, to tell when an output would
+// replace one of the inputs.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// The file at `name` in folder `dir` (AT_FDCWD for a path), a symlink itself
+// rather than its target; nullopt when there is none.
+std::optional<FileId> file_id(int dir, const std::string& name);
+std::optional<FileId> file_id_of(int fd);
+
+// Opens the folder `relative` ("a/b", or "" or "." for `dir` itself) below
+// the open folder `dir`, one component at a time, never following a symlink
+// (too_many_symbolic_link_levels), never leaving `dir`: a ".." component or
+// an absolute path is refused (outside_folder). Nothing is created.
+Descriptor open_folder_beneath(int dir, const std::string& relative, std::error_code& error);
+
+// The folder the user named, created when missing and `create` is set (its
+// parents are not). Symlinks among its parents are the user's own choice and
+// are followed; the folder itself must not be one, even written "link/"
+// (too_many_symbolic_link_levels), nor anything but a folder.
+Descriptor open_user_folder(const std::string& path, bool create, std::error_code& error);
+
 // Opens `path` for reading. A folder is refused (is_a_directory); pipes and
 // devices are read like files.
 Descriptor open_input(const std::string& path, std::error_code& error);
@@ -77,15 +106,68 @@ std::error_code check_replaceable(int dir, const std::string& path);
 // content that is to replace it; its name goes to `temporary`.
 Descriptor create_temporary(int dir, const std::string& path, std::string& temporary, std::error_code& error);
 
-// Replaces `path` whole or not at all: the bytes go to a temporary file
-// beside it, which is then renamed over `path`. Refused as
-// check_replaceable says; the temporary file is removed on any failure.
+// A file that appears whole at `name` in folder `dir` on commit(), or not at
+// all. It is unnamed until then where the file system allows (O_TMPFILE), so
+// that even a killed program leaves nothing behind; elsewhere it is a
+// temporary name beside `name`, removed by the destructor. `name` is one
+// component (a '/' or ".." is refused: outside_folder). A symlink or
+// anything but a regular file at `name` is refused when the file is created
+// and again on commit, with nothing changed.
+class AtomicFile {
+public:
+    AtomicFile(int dir, std::string name, std::error_code& error);
+    ~AtomicFile();
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&& other) noexcept;
+
+    int descriptor() const { return file_.get(); }
+
+    // Writes all of `bytes`, or says why not (no_space_on_device ...).
+    std::error_code write(std::span<const std::uint8_t> bytes);
+    // Puts the file in place and closes it. On failure nothing at `name` has
+    // changed, and the destructor removes the file.
+    std::error_code commit();
+
+private:
+    void discard();
+
+    Descriptor folder_;      // its own copy, open however long the caller's stays
+    std::string name_;
+    Descriptor file_;
+    std::string temporary_;  // the name the file has until commit, if any
+    bool unnamed_ = false;
+};
+
+// Replaces `path` whole or not at all through an AtomicFile in the folder
+// that holds it, which is reached as `path` says (symlinks followed).
+// Refused as check_replaceable says.
 std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes);
+
+// What a file system has room for: bytes and files (inodes) an unprivileged
+// program may still take.
+struct Room {
+    std::uint64_t bytes;
+    std::uint64_t files;
+};
+
+// Room in the file system holding the open folder `dir`; nullopt when the
+// system cannot tell. A file system without a fixed number of inodes has
+// room for any number of files.
+std::optional<Room> room_in(int dir);
+
+// The whole of an input the user named: a regular file, a pipe, a FIFO, a
+// character device, or "-" for standard input, read to its end. More than
+// `max_bytes` is refused (too_large) without ever holding more; a folder is
+// refused (is_a_directory).
+std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error);
 
 // The whole content of the regular file at `path` (symlinks followed), if it
 // holds at most `max_bytes`; a larger file is refused (too_large) before
 // anything is allocated for it, anything else than a regular file (a FIFO
 // is not waited on) as not_a_regular_file.
 std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error);
+// The same with `path` taken in the open folder `dir`.
+std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes,
+                                       std::error_code& error);
 
 }  // namespace tess::files
