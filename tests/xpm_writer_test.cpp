@@ -4,7 +4,7 @@
 
 #include "programs/failure.hpp"
 #include "test_support.hpp"
-#include "xpm/writer.hpp"
+#include "xpm_writer.hpp"
 
 namespace tess {
 namespace {

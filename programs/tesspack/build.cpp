@@ -6,7 +6,7 @@
 #include "pack_error.hpp"
 #include "pack_files.hpp"
 #include "picture.hpp"
-#include "tile/records.hpp"
+#include "tile/file.hpp"
 
 namespace tess {
 
@@ -23,16 +23,18 @@ std::string place(const ManifestScene& scene, int number, int view, int frame, c
     return text + " (" + file.string() + ")";
 }
 
-void put(std::ostream& out, const std::vector<std::uint8_t>& bytes)
+// What the writer has made so far goes out, so one image at a time is in memory.
+void send(TileFileWriter& writer, std::ostream& out)
 {
+    std::vector<std::uint8_t>& bytes = writer.out();
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.clear();
 }
 
-void put_image(std::ostream& out, const Image& image, const TileLocation& where)
+void put_image(TileFileWriter& writer, std::ostream& out, const Image& image, const TileLocation& where)
 {
-    std::vector<std::uint8_t> record;
-    write_image_record(record, static_cast<std::uint8_t>(image.height), encode_image(image, where));
-    put(out, record);
+    writer.image(image.height, encode_image(image, where));
+    send(writer, out);
 }
 
 // The caller names the file in its message.
@@ -44,8 +46,8 @@ Picture load(const std::filesystem::path& path)
     return read_picture(bytes);
 }
 
-void build_from_images(const Manifest& manifest, const ManifestScene& scene, int number, std::ostream& out,
-                       ColourRules& rules)
+void build_from_images(const Manifest& manifest, const ManifestScene& scene, int number, TileFileWriter& writer,
+                       std::ostream& out, ColourRules& rules)
 {
     for (std::size_t k = 0; k < scene.images.size(); ++k) {
         const ImagePlace at = image_place(static_cast<int>(k), scene.frames);
@@ -57,7 +59,7 @@ void build_from_images(const Manifest& manifest, const ManifestScene& scene, int
                                 " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
                                 std::to_string(MaxCount));
             }
-            put_image(out, picture_image(picture, 0, 0, picture.width, picture.height, rules),
+            put_image(writer, out, picture_image(picture, 0, 0, picture.width, picture.height, rules),
                       {number, scene.name, at.view, at.frame});
         } catch (const PackError& error) {
             throw PackError(place(scene, number, at.view, at.frame, path) + ": " + error.what());
@@ -67,8 +69,8 @@ void build_from_images(const Manifest& manifest, const ManifestScene& scene, int
     }
 }
 
-void build_from_sheet(const Manifest& manifest, const ManifestScene& scene, int number, std::ostream& out,
-                      ColourRules& rules)
+void build_from_sheet(const Manifest& manifest, const ManifestScene& scene, int number, TileFileWriter& writer,
+                      std::ostream& out, ColourRules& rules)
 {
     if (manifest.views == 0 || scene.frames == 0) return;
     const std::filesystem::path path = manifest.folder / scene.sheet;
@@ -85,7 +87,8 @@ void build_from_sheet(const Manifest& manifest, const ManifestScene& scene, int 
         }
         for (view = 0; view < manifest.views; ++view) {
             for (frame = 0; frame < scene.frames; ++frame) {
-                put_image(out, picture_image(sheet, frame * TileWidth, view * cell_height, TileWidth, cell_height, rules),
+                put_image(writer, out,
+                          picture_image(sheet, frame * TileWidth, view * cell_height, TileWidth, cell_height, rules),
                           {number, scene.name, view, frame});
             }
         }
@@ -102,23 +105,22 @@ BuildCounts build_tile_file(const Manifest& manifest, std::ostream& out)
 {
     ColourRules rules(manifest.metric, manifest.strict);
     std::vector<std::uint8_t> records;
-    write_header(records, {static_cast<std::uint8_t>(manifest.revision), static_cast<std::uint8_t>(manifest.views),
-                           static_cast<std::uint8_t>(manifest.scenes.size())});
-    put(out, records);
+    TileFileWriter writer(records, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()));
+    send(writer, out);
 
     BuildCounts counts;
     for (const ManifestScene& scene : manifest.scenes) {
-        records.clear();
-        write_scene_record(records, {static_cast<std::uint8_t>(scene.frames), scene.name});
-        put(out, records);
+        writer.scene(scene.frames, scene.name);
+        send(writer, out);
         if (scene.sheet.empty()) {
-            build_from_images(manifest, scene, counts.scenes, out, rules);
+            build_from_images(manifest, scene, counts.scenes, writer, out, rules);
         } else {
-            build_from_sheet(manifest, scene, counts.scenes, out, rules);
+            build_from_sheet(manifest, scene, counts.scenes, writer, out, rules);
         }
         ++counts.scenes;
         counts.images += manifest.views * scene.frames;
     }
+    writer.finish();
     return counts;
 }
 

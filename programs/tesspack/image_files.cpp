@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "png/png_writer.hpp"
-#include "xpm/writer.hpp"
+#include "xpm/indexed.hpp"
 
 namespace tess {
 
@@ -27,7 +27,7 @@ ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view ar
     const std::optional<std::uint8_t> stand_in = transparent_index(use);
     // A PNG holds at least one row, and needs an unused index for transparency.
     if (wanted == ImageFormat::Xpm || image.height == 0 || (transparent && !stand_in)) {
-        const std::string text = image_xpm(array_name, image);
+        const std::string text = indexed_xpm(array_name, TileWidth, image.height, image.pixels);
         return {ImageFormat::Xpm, {text.begin(), text.end()}};
     }
     std::vector<std::uint8_t> indices(image.pixels.size());

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "metric.hpp"
+#include "palette/metric.hpp"
 
 namespace tess {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "metric.hpp"
+#include "palette/metric.hpp"
 #include "palette/palette.hpp"
 #include "tile/image.hpp"
 

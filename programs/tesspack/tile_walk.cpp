@@ -1,10 +1,9 @@
 #include "tile_walk.hpp"
 
-#include <vector>
-
 #include "files/file_stream.hpp"
 #include "files/safe_open.hpp"
 #include "pack_error.hpp"
+#include "tile/file.hpp"
 
 namespace tess {
 
@@ -14,18 +13,15 @@ void walk_tile_file(const std::filesystem::path& path, const TileVisitor& visit)
     files::Descriptor fd = files::open_input(path.string(), error);
     if (error) throw PackError(path.string() + ": cannot read: " + error.message());
     files::FileStream in(std::move(fd));
-    TileReader reader(*in.rdbuf());
+    TileFileReader reader(*in.rdbuf());
     try {
-        const TileHeader header = reader.header();
-        visit.header(header);
-        std::vector<std::uint8_t> data;
-        for (int s = 0; s < header.scenes; ++s) {
-            const SceneRecord scene = reader.scene();
-            visit.scene(s, scene);
-            for (int k = 0; k < scene.frames * header.views; ++k) {
-                const ImageRecord record = reader.image();
-                reader.data(record, data);
-                visit.image({s, scene, image_place(k, scene.frames), record.height, data, reader.location()});
+        visit.header(reader.header());
+        for (TileFileReader::Part part; (part = reader.next()) != TileFileReader::Part::End;) {
+            if (part == TileFileReader::Part::Scene) {
+                visit.scene(reader.scene_number(), reader.scene());
+            } else {
+                visit.image({reader.scene_number(), reader.scene(), reader.place(), reader.image().height,
+                             reader.data(), reader.location()});
             }
         }
     } catch (const TileError& damage) {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <span>
 
+#include "tile/error.hpp"
 #include "tile/format.hpp"
-#include "tile/records.hpp"
 
 namespace tess {
 

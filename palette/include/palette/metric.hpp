@@ -8,11 +8,12 @@
 
 namespace tess {
 
-// How a colour that is not in the palette finds its entry: tessenc's four
-// distances in RGB, or Euclidean distance in OKLab.
+// How a colour that is not in the palette finds its entry: the sum over the
+// three channels of |difference| to the power 1, 2, 3 or 4 (L1 to L4), or
+// straight-line distance in OKLab.
 enum class Metric { L1, L2, L3, L4, OkLab };
 
-// "L1" to "L4" or "oklab".
+// Exact and case-sensitive: "L1" to "L4" or "oklab".
 std::optional<Metric> parse_metric(std::string_view text);
 std::string_view metric_name(Metric metric);
 
