@@ -152,9 +152,9 @@ void TileFileWriter::scene(int frames, std::string_view name)
     check_image_not_begun();
     check_scene_complete();
     if (scenes_written_ == scenes_) {
-        fail(TileFault::WrongSceneCount, TilePart::SceneRecord,
-             "scene " + std::to_string(scenes_written_) + " is one more than the header's " +
-                 std::to_string(scenes_));
+        throw TileError(TileFault::WrongSceneCount, TilePart::SceneRecord, {scenes_written_, std::string(name), -1, -1},
+                        "scene " + std::to_string(scenes_written_) + " is one more than the header's " +
+                            std::to_string(scenes_));
     }
     location_ = {scenes_written_, {}, -1, -1};
     check_scene_name(name, location_);
@@ -171,9 +171,9 @@ void TileFileWriter::scene(int frames, std::string_view name)
 void TileFileWriter::check_scene_complete() const
 {
     if (scenes_written_ > 0 && images_written_ < views_ * frames_) {
-        fail(TileFault::WrongImageCount, TilePart::ImageRecord,
-             std::to_string(images_written_) + " of " + std::to_string(views_ * frames_) + " images (" +
-                 std::to_string(views_) + " views x " + std::to_string(frames_) + " frames) are written");
+        throw TileError(TileFault::WrongImageCount, TilePart::ImageRecord, scene_location(),
+                        std::to_string(images_written_) + " of " + std::to_string(views_ * frames_) + " images (" +
+                            std::to_string(views_) + " views x " + std::to_string(frames_) + " frames) are written");
     }
 }
 
@@ -182,17 +182,16 @@ void TileFileWriter::start_image(int height)
     check_image_not_begun();
     const int wanted = views_ * frames_;
     if (scenes_written_ == 0 || images_written_ == wanted) {
-        fail(TileFault::WrongImageCount, TilePart::ImageRecord,
-             scenes_written_ == 0 ? std::string("an image before the first scene")
-                                  : "image " + std::to_string(images_written_) + " is one more than the " +
-                                        std::to_string(wanted) + " of " + std::to_string(views_) + " views x " +
-                                        std::to_string(frames_) + " frames");
+        throw TileError(TileFault::WrongImageCount, TilePart::ImageRecord, scene_location(),
+                        scenes_written_ == 0 ? std::string("an image before the first scene")
+                                             : "image " + std::to_string(images_written_) + " is one more than the " +
+                                                   std::to_string(wanted) + " of " + std::to_string(views_) +
+                                                   " views x " + std::to_string(frames_) + " frames");
     }
     const ImagePlace at = image_place(images_written_, frames_);
     location_.view = at.view;
     location_.frame = at.frame;
     check_count(height, "height", TilePart::ImageRecord, location_);
-    ++images_written_;
 }
 
 void TileFileWriter::image(int height, std::span<const std::uint8_t> data)
@@ -202,6 +201,7 @@ void TileFileWriter::image(int height, std::span<const std::uint8_t> data)
     out_.insert(out_.end(), {static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(data.size() & 0xff),
                              static_cast<std::uint8_t>(data.size() >> 8)});
     out_.insert(out_.end(), data.begin(), data.end());
+    ++images_written_;
 }
 
 void TileFileWriter::begin_image(int height)
@@ -209,6 +209,7 @@ void TileFileWriter::begin_image(int height)
     start_image(height);
     begun_at_ = out_.size();
     out_.insert(out_.end(), {static_cast<std::uint8_t>(height), 0, 0});
+    ++images_written_;
 }
 
 void TileFileWriter::end_image()
@@ -227,8 +228,9 @@ void TileFileWriter::finish()
     check_image_not_begun();
     check_scene_complete();
     if (scenes_written_ < scenes_) {
-        fail(TileFault::WrongSceneCount, TilePart::SceneRecord,
-             std::to_string(scenes_written_) + " of the header's " + std::to_string(scenes_) + " scenes are written");
+        throw TileError(TileFault::WrongSceneCount, TilePart::SceneRecord, {},
+                        std::to_string(scenes_written_) + " of the header's " + std::to_string(scenes_) +
+                            " scenes are written");
     }
 }
 

@@ -100,6 +100,8 @@ private:
     // Checks that the scene written last has all its images.
     void check_scene_complete() const;
     [[noreturn]] void fail(TileFault fault, TilePart part, std::string description) const;
+    // The current scene, without an image.
+    TileLocation scene_location() const { return {location_.scene, location_.scene_name, -1, -1}; }
 
     std::vector<std::uint8_t>& out_;
     int views_;
