@@ -131,6 +131,14 @@ std::error_code Descriptor::close()
     return ::close(std::exchange(fd_, -1)) == 0 ? std::error_code() : last_error();
 }
 
+Descriptor open_user_input(const std::string& path, std::error_code& error)
+{
+    if (path != "-") return open_input(path, error);
+    Descriptor copy(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (!copy) error = last_error();
+    return copy;
+}
+
 Descriptor open_input(const std::string& path, std::error_code& error)
 {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -191,7 +199,8 @@ std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_byt
     return read_file_at(AT_FDCWD, path, max_bytes, error);
 }
 
-std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error)
+std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error,
+                                       FileId* id)
 {
     // Not waiting for a FIFO's writer: it is refused anyway.
     Descriptor file(::openat(dir, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -204,6 +213,7 @@ std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::si
         error = Refusal::not_a_regular_file;
         return {};
     }
+    if (id) *id = {status.st_dev, status.st_ino};
     if (!clear_nonblocking(file.get())) {
         error = last_error();
         return {};
@@ -211,7 +221,7 @@ std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::si
     return read_to_end(file.get(), status, max_bytes, error);
 }
 
-std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error)
+std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error, FileId* id)
 {
     const bool standard_input = path == "-";
     const Descriptor file(standard_input ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -221,6 +231,7 @@ std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_by
         error = last_error();
         return {};
     }
+    if (id) *id = {status.st_dev, status.st_ino};
     if (S_ISDIR(status.st_mode)) {
         error = std::make_error_code(std::errc::is_a_directory);
         return {};

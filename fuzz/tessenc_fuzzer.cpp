@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -19,18 +20,18 @@
 #include "decode_tile_file.hpp"
 #include "encode_tile_file.hpp"
 #include "memory_xpm_files.hpp"
-#include "palette/nearest.hpp"
+#include "palette/metric.hpp"
 #include "palette/palette.hpp"
 #include "programs/failure.hpp"
-#include "tile/records.hpp"
+#include "tile/file.hpp"
 #include "xpm/error.hpp"
 #include "xpm/header.hpp"
 #include "xpm/strings.hpp"
 
 namespace {
 
-constexpr std::array<tess::ConversionType, 4> Types = {tess::ConversionType::L1, tess::ConversionType::L2,
-                                                       tess::ConversionType::L3, tess::ConversionType::L4};
+// tessenc offers the RGB metrics only.
+constexpr std::array<tess::Metric, 4> Types = {tess::Metric::L1, tess::Metric::L2, tess::Metric::L3, tess::Metric::L4};
 constexpr std::string_view SceneName = "fuzz";
 constexpr std::string_view TilePath = "fuzz.til";
 constexpr std::string_view Transparent = "...";
@@ -47,7 +48,7 @@ struct Picture {
     std::vector<std::string> rows;
 };
 
-Picture expected_picture(const std::string& xpm_text, tess::ConversionType type)
+Picture expected_picture(const std::string& xpm_text, tess::Metric type)
 {
     std::istringstream in(xpm_text);
     tess::XpmStrings strings(in);
@@ -63,7 +64,7 @@ Picture expected_picture(const std::string& xpm_text, tess::ConversionType type)
             transparent_key = std::string(definition.key);
         } else {
             pixel_texts.emplace(std::string(definition.key),
-                                three_digits(tess::nearest_palette_index(*definition.colour, type)));
+                                three_digits(tess::nearest_index(*definition.colour, type)));
         }
     }
 
@@ -124,7 +125,7 @@ std::set<std::string> check_colour_table(const std::vector<std::string>& lines)
     return keys;
 }
 
-void check_round_trip(const std::string& xpm_text, tess::ConversionType type, const std::string& tile_bytes,
+void check_round_trip(const std::string& xpm_text, tess::Metric type, const std::string& tile_bytes,
                       const std::string& report)
 {
     Picture picture{};
@@ -135,21 +136,22 @@ void check_round_trip(const std::string& xpm_text, tess::ConversionType type, co
     }
 
     // The record: the height, then the length that the data really has.
-    std::istringstream records(tile_bytes);
-    tess::TileReader reader(*records.rdbuf());
+    tess::TileFileReader reader(std::span(reinterpret_cast<const std::uint8_t*>(tile_bytes.data()), tile_bytes.size()));
     tess::ImageRecord record{};
-    std::vector<std::uint8_t> data;
     try {
-        const tess::TileHeader header = reader.header();
-        const tess::SceneRecord scene = reader.scene();
-        if (header.views != 1 || header.scenes != 1 || scene.frames != 1 || scene.name != SceneName) mismatch();
+        const tess::TileHeader& header = reader.header();
+        if (header.views != 1 || header.scenes != 1) mismatch();
+        if (reader.next() != tess::TileFileReader::Part::Scene) mismatch();
+        if (reader.scene().frames != 1 || reader.scene().name != SceneName) mismatch();
+        if (reader.next() != tess::TileFileReader::Part::Image) mismatch();
         record = reader.image();
-        reader.data(record, data);
+        if (reader.data().size() != record.length) mismatch();
+        if (reader.next() != tess::TileFileReader::Part::End || reader.trailing_bytes() != 0) mismatch();
     } catch (const tess::TileError&) {
         mismatch();
     }
     const std::size_t length = record.length;
-    if (record.height != picture.values.height || records.rdbuf()->sgetc() != EOF) mismatch();
+    if (record.height != picture.values.height) mismatch();
     std::string expected_report = tess::formatted("width = %d  height = %d  colors = %d\n", picture.values.width,
                                                   picture.values.height, picture.values.colours);
     if (picture.values.height > 0) expected_report += tess::formatted("%zu\n", length);
@@ -190,7 +192,7 @@ void check_round_trip(const std::string& xpm_text, tess::ConversionType type, co
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0) return 0;
-    const tess::ConversionType type = Types[data[0] % Types.size()];
+    const tess::Metric type = Types[data[0] % Types.size()];
     const std::string xpm_text(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     std::istringstream xpm(xpm_text);

@@ -81,7 +81,7 @@ private:
     {
         throw PackError("the tile file would be at least " + std::to_string(bytes) + " bytes, more than the " +
                             std::to_string(max_bytes_) + " allowed (--max-size raises it)",
-                        {manifest_.file});
+                        in_file(manifest_.file));
     }
 
     PackLocation at(const ManifestScene& scene, int view, int frame, const std::string& path) const
@@ -176,7 +176,7 @@ BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std
     try {
         return Builder(manifest, pictures, max_bytes).build();
     } catch (const TileError& error) {
-        throw PackError(error.what(), {manifest.file});
+        throw PackError(error.what(), in_file(manifest.file));
     }
 }
 

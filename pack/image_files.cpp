@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "png/png_writer.hpp"
-#include "xpm/writer.hpp"
+#include "xpm/indexed.hpp"
 
 namespace tess {
 

@@ -29,7 +29,7 @@ void check_nesting(std::string_view text, const std::string& file)
     bool in_header = false;
     int key_parts = 1;
     const auto fail = [&](const std::string& what) {
-        throw PackError(what + "; at most " + std::to_string(MaxNesting), {file, line, column});
+        throw PackError(what + "; at most " + std::to_string(MaxNesting), in_file(file, line, column));
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -86,7 +86,7 @@ public:
 
     [[noreturn]] void fail(const toml::source_region& region, const std::string& what) const
     {
-        PackLocation where{file_};
+        PackLocation where = in_file(file_);
         if (region.begin) {
             where.line = static_cast<int>(region.begin.line);
             where.column = static_cast<int>(region.begin.column);
@@ -230,7 +230,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         root = toml::parse(text, file);
     } catch (const toml::parse_error& error) {
         const auto& at = error.source().begin;
-        throw PackError(std::string(error.description()), {file, static_cast<int>(at.line), static_cast<int>(at.column)});
+        throw PackError(std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
     check.only_keys(root, {"output", "output_bytes", "revision", "views", "metric", "strict", "scene"}, "");

@@ -1,23 +1,27 @@
-#include "palette/nearest.hpp"
+#include "palette/metric.hpp"
 
 #include <algorithm>
 #include <array>
+
+#include "palette/oklab.hpp"
 
 namespace tess {
 
 namespace {
 
-template <ConversionType Type>
+// The RGB metrics, L1 to L4, in whole numbers.
+template <Metric Type>
 std::uint64_t channel_distance(std::int64_t difference)
 {
+    static_assert(Type != Metric::OkLab);
     const std::int64_t d = difference < 0 ? -difference : difference;
-    if constexpr (Type == ConversionType::L1) return static_cast<std::uint64_t>(d);
-    if constexpr (Type == ConversionType::L2) return static_cast<std::uint64_t>(d * d);
-    if constexpr (Type == ConversionType::L3) return static_cast<std::uint64_t>(d * d * d);
-    if constexpr (Type == ConversionType::L4) return static_cast<std::uint64_t>(d * d * d * d);
+    if constexpr (Type == Metric::L1) return static_cast<std::uint64_t>(d);
+    if constexpr (Type == Metric::L2) return static_cast<std::uint64_t>(d * d);
+    if constexpr (Type == Metric::L3) return static_cast<std::uint64_t>(d * d * d);
+    if constexpr (Type == Metric::L4) return static_cast<std::uint64_t>(d * d * d * d);
 }
 
-template <ConversionType Type>
+template <Metric Type>
 std::uint64_t distance_of(const Rgb& colour, const PaletteEntry& entry)
 {
     return channel_distance<Type>(colour.red - entry.red) + channel_distance<Type>(colour.green - entry.green) +
@@ -82,7 +86,7 @@ constexpr PaletteTree Tree = make_palette_tree();
 // Finds the lowest index at the smallest distance, exactly as a scan of all
 // 256 entries would: a subtree is skipped only when the distance from the
 // colour to the box around its entries already exceeds the best found.
-template <ConversionType Type>
+template <Metric Type>
 class NearestSearch {
 public:
     explicit NearestSearch(const Rgb& colour) : colour_(colour) { visit(0, 0, PaletteSize, {}, 0); }
@@ -123,7 +127,7 @@ private:
     std::uint8_t chosen_ = 0;
 };
 
-template <ConversionType Type>
+template <Metric Type>
 std::uint8_t nearest_of(const Rgb& colour)
 {
     return NearestSearch<Type>(colour).chosen();
@@ -131,33 +135,14 @@ std::uint8_t nearest_of(const Rgb& colour)
 
 }  // namespace
 
-std::optional<ConversionType> parse_conversion_type(std::string_view text)
+std::uint8_t nearest_index(const Rgb& colour, Metric metric)
 {
-    if (text == "L1") return ConversionType::L1;
-    if (text == "L2") return ConversionType::L2;
-    if (text == "L3") return ConversionType::L3;
-    if (text == "L4") return ConversionType::L4;
-    return std::nullopt;
-}
-
-std::uint64_t distance(const Rgb& colour, const PaletteEntry& entry, ConversionType type)
-{
-    switch (type) {
-    case ConversionType::L1: return distance_of<ConversionType::L1>(colour, entry);
-    case ConversionType::L2: return distance_of<ConversionType::L2>(colour, entry);
-    case ConversionType::L3: return distance_of<ConversionType::L3>(colour, entry);
-    case ConversionType::L4: return distance_of<ConversionType::L4>(colour, entry);
-    }
-    return 0;
-}
-
-std::uint8_t nearest_palette_index(const Rgb& colour, ConversionType type)
-{
-    switch (type) {
-    case ConversionType::L1: return nearest_of<ConversionType::L1>(colour);
-    case ConversionType::L2: return nearest_of<ConversionType::L2>(colour);
-    case ConversionType::L3: return nearest_of<ConversionType::L3>(colour);
-    case ConversionType::L4: return nearest_of<ConversionType::L4>(colour);
+    switch (metric) {
+    case Metric::L1: return nearest_of<Metric::L1>(colour);
+    case Metric::L2: return nearest_of<Metric::L2>(colour);
+    case Metric::L3: return nearest_of<Metric::L3>(colour);
+    case Metric::L4: return nearest_of<Metric::L4>(colour);
+    case Metric::OkLab: return nearest_palette_index_oklab(colour);
     }
     return 0;
 }

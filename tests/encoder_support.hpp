@@ -18,7 +18,7 @@ struct Encoded {
 };
 
 // What tessenc writes and prints for an XPM, run in memory.
-inline Encoded encode(const std::string& xpm, ConversionType type = ConversionType::L2, std::string_view name = "walk")
+inline Encoded encode(const std::string& xpm, Metric type = Metric::L2, std::string_view name = "walk")
 {
     std::istringstream in(xpm);
     std::ostringstream tile;

@@ -13,7 +13,7 @@
 #include "encode_tile_file.hpp"
 #include "memory_xpm_files.hpp"
 #include "test_support.hpp"
-#include "tile/records.hpp"
+#include "tile/file.hpp"
 #include "tile/runs.hpp"
 
 namespace tess {
@@ -28,12 +28,12 @@ std::string read_file(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(Golden, HeroSpriteUnderEveryConversionType)
+TEST(Golden, HeroSpriteUnderEveryMetric)
 {
-    const std::pair<ConversionType, const char*> types[] = {{ConversionType::L1, "hero_L1.til"},
-                                                            {ConversionType::L2, "hero_L2.til"},
-                                                            {ConversionType::L3, "hero_L3.til"},
-                                                            {ConversionType::L4, "hero_L4.til"}};
+    const std::pair<Metric, const char*> types[] = {{Metric::L1, "hero_L1.til"},
+                                                            {Metric::L2, "hero_L2.til"},
+                                                            {Metric::L3, "hero_L3.til"},
+                                                            {Metric::L4, "hero_L4.til"}};
     for (const auto& [type, golden] : types) {
         std::istringstream xpm(read_file(Examples / "hero.xpm"));
         std::ostringstream tile, report;
@@ -53,9 +53,10 @@ TEST(Golden, EveryPaletteEntryAsTessdecWritesIt)
     }
     data.push_back(code_byte(RowCode::EndOfImage));
     std::vector<std::uint8_t> tile;
-    write_header(tile, {RevisionNumber, 1, 1});
-    write_scene_record(tile, {1, "palette"});
-    write_image_record(tile, 4, data);
+    TileFileWriter writer(tile, RevisionNumber, 1, 1);
+    writer.scene(1, "palette");
+    writer.image(4, data);
+    writer.finish();
 
     std::istringstream in(testing::text_of(tile));
     std::ostringstream summary;

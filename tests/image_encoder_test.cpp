@@ -3,8 +3,8 @@
 #include <random>
 
 #include "encoder_support.hpp"
-#include "palette/nearest.hpp"
-#include "xpm/colour_table.hpp"
+#include "palette/metric.hpp"
+#include "colour_table.hpp"
 
 namespace tess {
 namespace {
@@ -12,12 +12,12 @@ namespace {
 using testing::Bytes;
 using testing::encode;
 
-constexpr ConversionType AllTypes[] = {ConversionType::L1, ConversionType::L2, ConversionType::L3,
-                                       ConversionType::L4};
+constexpr Metric AllTypes[] = {Metric::L1, Metric::L2, Metric::L3,
+                                       Metric::L4};
 
 TEST(EncodeImage, WorkedExampleGivesItsBytesUnderEveryType)
 {
-    for (const ConversionType type : AllTypes) {
+    for (const Metric type : AllTypes) {
         const auto encoded = encode(testing::WorkedExampleXpm, type);
         EXPECT_EQ(encoded.failure, "");
         EXPECT_EQ(encoded.tile, testing::WorkedExampleTile) << static_cast<int>(type);
@@ -41,7 +41,7 @@ void encode_row(std::string_view row, int chars_per_pixel, const ColourTable& co
 
 ColourTable sample_table()
 {
-    ColourTable table(ConversionType::L2, 2);
+    ColourTable table(Metric::L2, 2);
     table.add({"..", std::nullopt});
     table.add({"a ", Rgb{100, 100, 100}});
     table.add({" b", Rgb{0, 255, 0}});
@@ -163,7 +163,7 @@ TEST(EncodeImage, RoundTripsGeneratedPictures)
         const int height = pick(1, 12);
         const int cpp = pick(1, 3);
         const int colours = pick(1, 40);
-        const ConversionType type = AllTypes[picture % 4];
+        const Metric type = AllTypes[picture % 4];
 
         std::vector<std::string> keys;
         std::vector<std::optional<Rgb>> values;
@@ -185,7 +185,7 @@ TEST(EncodeImage, RoundTripsGeneratedPictures)
             for (int x = 0; x < width; ++x) {
                 const auto i = static_cast<std::size_t>(pick(0, colours - 1));
                 row += keys[i];
-                pixels += values[i] ? formatted("%.3d", nearest_palette_index(*values[i], type)) : "...";
+                pixels += values[i] ? formatted("%.3d", nearest_index(*values[i], type)) : "...";
             }
             xpm += "\"" + row + "\",\n";
             expected.push_back(pixels + testing::repeat("...", 64 - width));

@@ -30,7 +30,7 @@ public:
     {
         ++reads[path];
         const auto found = files.find(path);
-        if (found == files.end()) throw PackError("cannot read: no such file", {path});
+        if (found == files.end()) throw PackError("cannot read: no such file", in_file(path));
         return found->second;
     }
     void write(const std::string& name, std::span<const std::uint8_t> bytes) override

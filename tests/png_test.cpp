@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "palette/oklab.hpp"
-#include "palette_files.hpp"
+#include "pack/palette_files.hpp"
 #include "png/png_reader.hpp"
 #include "png/png_writer.hpp"
 

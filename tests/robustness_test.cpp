@@ -18,7 +18,7 @@
 
 #include "programs/failure.hpp"
 #include "encode_tile_file.hpp"
-#include "palette/nearest.hpp"
+#include "palette/metric.hpp"
 #include "test_support.hpp"
 #include "decode_tile_file.hpp"
 #include "memory_xpm_files.hpp"
@@ -39,7 +39,7 @@ struct Encoded {
     std::optional<std::string> failure;
 };
 
-Encoded encode(const std::string& xpm_text, ConversionType type = ConversionType::L2)
+Encoded encode(const std::string& xpm_text, Metric type = Metric::L2)
 {
     std::istringstream xpm(xpm_text);
     std::stringstream tile;
@@ -175,7 +175,7 @@ std::optional<std::string> decode_failure(const std::string& tile) { return deco
 // The conversion type follows the input, so that all four see damaged XPMs.
 std::optional<std::string> encode_failure(const std::string& xpm)
 {
-    const Encoded encoded = encode(xpm, static_cast<ConversionType>(std::hash<std::string>{}(xpm) % 4));
+    const Encoded encoded = encode(xpm, static_cast<Metric>(std::hash<std::string>{}(xpm) % 4));
     if (!encoded.failure) {
         const Decoded decoded = decode(encoded.tile, false);
         EXPECT_FALSE(decoded.failure) << "an accepted XPM must decode: " << decoded.failure.value_or("");

@@ -14,7 +14,6 @@
 #include "program_runner.hpp"
 #include "tile/image.hpp"
 #include "tile/file.hpp"
-#include "tile/records.hpp"
 
 namespace tess {
 namespace {
@@ -62,13 +61,13 @@ Image random_image(std::mt19937& random, int height)
 // uses every index and transparency, which no indexed PNG can hold.
 Bytes random_tile(std::mt19937& random)
 {
-    const auto views = static_cast<std::uint8_t>(random() % 4);
-    const auto scenes = static_cast<std::uint8_t>(random() % 5);
+    const int views = static_cast<int>(random() % 4);
+    const int scenes = static_cast<int>(random() % 5);
     Bytes tile;
-    write_header(tile, {static_cast<std::uint8_t>(random() % 256), views, scenes});
+    TileFileWriter writer(tile, static_cast<int>(random() % 256), views, scenes);
     for (int s = 0; s < scenes; ++s) {
-        const auto frames = static_cast<std::uint8_t>(random() % 4);
-        write_scene_record(tile, {frames, Names[random() % std::size(Names)]});
+        const int frames = static_cast<int>(random() % 4);
+        writer.scene(frames, Names[random() % std::size(Names)]);
         const bool same_height = random() % 2 == 0;
         const int scene_height = static_cast<int>(random() % 20);
         for (int k = 0; k < frames * views; ++k) {
@@ -77,9 +76,10 @@ Bytes random_tile(std::mt19937& random)
                 for (std::size_t i = 0; i < 256; ++i) image.pixels[i] = static_cast<Pixel>(i);
                 image.pixels.back() = TransparentPixel;
             }
-            write_image_record(tile, static_cast<std::uint8_t>(image.height), encode_image(image));
+            writer.image(image.height, encode_image(image));
         }
     }
+    writer.finish();
     return tile;
 }
 
@@ -153,8 +153,10 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
         {"name too long", "[[scene]]\nname = \"" + std::string(128, 'n') + "\"\nframes = 0\n", "",
          "scene name longer than 127 characters"},
         {"missing image", header + "images = [\"b.xpm\"]\n", "", "scene 0 \"walk\", view 0, frame 0 (b.xpm): cannot read"},
-        {"XPM error located", header + "images = [\"a.xpm\"]\n", "\"65 1 1 1\", \"a c red\"",
-         "scene 0 \"walk\", view 0, frame 0 (a.xpm): width 65 is outside 0 to 64"},
+        {"XPM error located", header + "images = [\"a.xpm\"]\n", "\"1 1 1 0\", \"a c red\"",
+         "scene 0 \"walk\", view 0, frame 0 (a.xpm): characters per pixel 0 is outside 1 to 15"},
+        {"XPM wider than an image", header + "images = [\"a.xpm\"]\n", "\"65 1 1 1\", \"a c red\", \"" + std::string(65, 'a') + "\"",
+         "(a.xpm): 65 x 1 pixels; an image is at most 64 x 255"},
         {"pixel without colour", header + "images = [\"a.xpm\"]\n", "\"2 1 1 1\", \"a c red\", \"ab\"",
          "(a.xpm): pixel \"b\" at x 1, y 0 has no colour"},
         {"strict colour", "strict = true\n" + header + "images = [\"a.xpm\"]\n", "\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"",

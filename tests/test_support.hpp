@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "programs/failure.hpp"
+#include "tile/file.hpp"
 #include "xpm/error.hpp"
 
 namespace tess::testing {
@@ -80,38 +81,36 @@ inline std::string worked_example_xpm(const std::string& array_name)
 
 namespace tess::testing {
 
-// Assembles tile files for tests, remembering where each image's data ends.
+// Tile files for tests, made by the writer in a chain of calls, remembering
+// where each image's data ends. Damaged files are spelled out as bytes.
 class TileBuilder {
 public:
-    TileBuilder(int views, int scenes, int revision = 2)
-        : bytes_{0x54, 0x49, 0x4C, static_cast<std::uint8_t>(revision), static_cast<std::uint8_t>(views),
-                 static_cast<std::uint8_t>(scenes)}
-    {
-    }
+    TileBuilder(int views, int scenes, int revision = RevisionNumber) : writer_(bytes_, revision, views, scenes) {}
 
     TileBuilder& scene(int frames, std::string_view name)
     {
-        bytes_.push_back(static_cast<std::uint8_t>(frames));
-        bytes_.insert(bytes_.end(), name.begin(), name.end());
-        bytes_.push_back(0);
+        writer_.scene(frames, name);
         return *this;
     }
 
     TileBuilder& image(int height, const Bytes& data)
     {
-        bytes_.push_back(static_cast<std::uint8_t>(height));
-        bytes_.push_back(static_cast<std::uint8_t>(data.size() & 0xff));
-        bytes_.push_back(static_cast<std::uint8_t>(data.size() >> 8));
-        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        writer_.image(height, data);
         image_ends_.push_back(bytes_.size());
         return *this;
     }
 
-    const Bytes& bytes() const { return bytes_; }
+    // The finished file.
+    const Bytes& bytes()
+    {
+        writer_.finish();
+        return bytes_;
+    }
     const std::vector<std::size_t>& image_ends() const { return image_ends_; }
 
 private:
     Bytes bytes_;
+    TileFileWriter writer_;
     std::vector<std::size_t> image_ends_;
 };
 

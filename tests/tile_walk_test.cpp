@@ -133,7 +133,7 @@ TEST(TileWalk, DamageStopsTheWalkWithAMessage)
         {"second magic byte", {0x54, 0x58, 0x4C, 2, 1, 0}, "Error: not a valid tile format\n", 0},
         {"third magic byte", {0x54, 0x49, 0x4D, 2, 1, 0}, "Error: not a valid tile format\n", 0},
         {"empty file", {}, "Error: tile file ends inside the header\n", 0},
-        {"name of 128 characters", TileBuilder(1, 1).scene(1, std::string(128, 'n')).image(0, {}).bytes(),
+        {"name of 128 characters", testing::concat({{0x54, 0x49, 0x4C, 2, 1, 1, 1}, Bytes(128, 'n'), {0, 0, 0, 0}}),
          "Error: scene name longer than 127 characters\n", 0},
         {"run past the data after a complete image",
          TileBuilder(1, 1).scene(2, "walk").image(1, EmptyRow).image(1, {0x02, 0x00, 0x05, 0x01}).bytes(),

@@ -65,12 +65,14 @@ TEST(ValuesLine, ReadsFourNumbersAndIgnoresTheRest)
     }
 }
 
-TEST(ValuesLine, NumbersOutsideWhatATileHoldsFail)
+TEST(ValuesLine, NumbersOutsideTheLimitsFail)
 {
     const std::string incomplete = "error: the values line must give width, height, colours and characters per pixel\n";
+    constexpr XpmLimits tile_limits{64, 255};
     const struct {
         const char* line;
         std::string message;
+        XpmLimits limits = tile_limits;
     } cases[] = {
         {"3 2 3", incomplete},
         {"", incomplete},
@@ -83,8 +85,17 @@ TEST(ValuesLine, NumbersOutsideWhatATileHoldsFail)
         {"3 2 0 1", "error: number of colours 0 is outside 1 to 2147483647\n"},
         {"3 2 3 0", "error: characters per pixel 0 is outside 1 to 15\n"},
         {"3 2 3 16", "error: characters per pixel 16 is outside 1 to 15\n"},
+        {"65 256 3 0", "error: width 65 is outside 0 to 64\n"},
+        {"65 2 3 1", "", {}},
+        {"16385 1 1 1", "error: width 16385 is outside 0 to 16384\n", {}},
+        {"1 16385 1 1", "error: height 16385 is outside 0 to 16384\n", {}},
+        {"16384 1024 1 1", "", {}},
+        {"16384 1025 1 1", "error: width 16384 x height 1025 is more than 16777216 pixels\n", {}},
+        {"16384 1025 1 0", "error: characters per pixel 0 is outside 1 to 15\n", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(failure_of([&] { parse_values_line(c.line); }), c.message) << c.line;
+    for (const auto& c : cases) {
+        EXPECT_EQ(failure_of([&] { parse_values_line(c.line, c.limits); }), c.message) << c.line;
+    }
 }
 
 TEST(ColourLine, PicksTheColourByContext)

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 
 #include "programs/failure.hpp"
 #include "test_support.hpp"
-#include "xpm/writer.hpp"
+#include "xpm/indexed.hpp"
+#include "xpm_writer.hpp"
 
 namespace tess {
 namespace {
@@ -122,6 +124,20 @@ TEST(WriteXpm, RowWiderThanTheTileFailsBeforeTheNextCode)
 
     data.pop_back();  // no further code: the check never runs
     EXPECT_TRUE(xpm_of(data).ends_with(repeat("...", 64) + "\n};\n"));
+}
+
+TEST(IndexedXpm, ColoursInIndexOrderThreeCharactersAPixel)
+{
+    const std::int16_t pixels[] = {7, -1, 232, 1};
+    EXPECT_EQ(indexed_xpm("img", 2, 2, pixels),
+              "/* XPM */\nstatic char *img[] = {\n\"2 2 4 3\",\n\"... c None\",\n\"001 c #fcfcfc\",\n"
+              "\"007 c #646464\",\n\"232 c #00ff00\",\n\"007...\",\n\"232001\"\n};\n");
+    EXPECT_EQ(indexed_xpm("e", 64, 0, {}), "/* XPM */\nstatic char *e[] = {\n\"64 0 1 3\",\n\"... c None\",\n};\n");
+
+    const std::int16_t out_of_range[][1] = {{256}, {-2}};
+    for (const auto& bad : out_of_range) EXPECT_THROW(indexed_xpm("x", 1, 1, bad), std::invalid_argument) << bad[0];
+    EXPECT_THROW(indexed_xpm("x", 2, 2, std::span(pixels).first(3)), std::invalid_argument);
+    EXPECT_THROW(indexed_xpm("x", -1, -4, pixels), std::invalid_argument);
 }
 
 }  // namespace

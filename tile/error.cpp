@@ -19,6 +19,10 @@ std::string describe(TileFault fault, TilePart part)
     case TileFault::WrongRowCount: return "the number of rows differs from the image's height";
     case TileFault::DataTooLong:
         return "image data longer than " + std::to_string(MaxDataLength) + " bytes";
+    case TileFault::CountOutOfRange: return "a count outside 0 to " + std::to_string(MaxCount);
+    case TileFault::WrongSceneCount: return "the number of scenes differs from the header's";
+    case TileFault::WrongImageCount: return "the number of images differs from views x frames";
+    case TileFault::ImageNotEnded: return "an image begun and not ended";
     }
     return "damaged tile file";
 }
@@ -46,9 +50,14 @@ const char* part_name(TilePart part)
 }
 
 TileError::TileError(TileFault fault, TilePart part, TileLocation location)
-    : std::runtime_error(located(describe(fault, part), location)),
+    : TileError(fault, part, std::move(location), describe(fault, part))
+{
+}
+
+TileError::TileError(TileFault fault, TilePart part, TileLocation location, std::string description)
+    : std::runtime_error(located(description, location)),
       fault_(fault),
-      description_(describe(fault, part)),
+      description_(std::move(description)),
       part_(part),
       location_(std::move(location))
 {

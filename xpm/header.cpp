@@ -5,7 +5,6 @@
 #include <charconv>
 #include <limits>
 
-#include "tile/format.hpp"
 #include "xpm/colour_value.hpp"
 #include "xpm/error.hpp"
 
@@ -68,7 +67,7 @@ bool is_context_key(std::string_view word)
 
 }  // namespace
 
-XpmValues parse_values_line(std::string_view line)
+XpmValues parse_values_line(std::string_view line, const XpmLimits& limits)
 {
     Words words(line);
     std::array<long long, 4> numbers{};
@@ -81,9 +80,16 @@ XpmValues parse_values_line(std::string_view line)
         }
         value = *number;
     }
-    return {checked(numbers[0], 0, TileWidth, "width"), checked(numbers[1], 0, MaxCount, "height"),
-            checked(numbers[2], 1, std::numeric_limits<int>::max(), "number of colours"),
-            checked(numbers[3], 1, MaxCharsPerPixel, "characters per pixel")};
+    const XpmValues values{checked(numbers[0], 0, limits.max_width, "width"),
+                           checked(numbers[1], 0, limits.max_height, "height"),
+                           checked(numbers[2], 1, std::numeric_limits<int>::max(), "number of colours"),
+                           checked(numbers[3], 1, MaxCharsPerPixel, "characters per pixel")};
+    if (static_cast<long long>(values.width) * values.height > MaxXpmPixels) {
+        throw XpmError(XpmFault::OutOfRange, "width " + std::to_string(values.width) + " x height " +
+                                                 std::to_string(values.height) + " is more than " +
+                                                 std::to_string(MaxXpmPixels) + " pixels");
+    }
+    return values;
 }
 
 ColourDefinition parse_colour_line(std::string_view line, int chars_per_pixel)

@@ -1,5 +1,7 @@
 #include "xpm/picture.hpp"
 
+#include <algorithm>
+
 #include "xpm/error.hpp"
 #include "xpm/header.hpp"
 #include "xpm/key_index.hpp"
@@ -24,8 +26,11 @@ public:
 
 XpmPicture read_xpm_picture(std::istream& in)
 {
-    XpmStrings strings(in);
-    const XpmValues values = parse_values_line(strings.next());
+    // Room for the widest row the limits allow.
+    constexpr XpmLimits limits;
+    XpmStrings strings(in, std::max(XpmStrings::DefaultMaxLength,
+                                    static_cast<std::size_t>(limits.max_width) * MaxCharsPerPixel));
+    const XpmValues values = parse_values_line(strings.next(), limits);
     XpmPicture picture{values.width, values.height, {}, {}};
     const auto cpp = static_cast<std::size_t>(values.chars_per_pixel);
 

@@ -11,10 +11,6 @@ namespace {
 using Traits = std::char_traits<char>;
 const int EndOfInput = Traits::eof();
 
-// Far beyond any real values line, colour line or row (64 pixels of 15
-// characters): a longer string means the input is not an XPM.
-constexpr std::size_t MaxStringLength = 65536;
-
 constexpr std::size_t BufferSize = 16384;
 
 }  // namespace
@@ -24,7 +20,10 @@ void fail_wrong_xpm_format()
     throw XpmError(XpmFault::WrongFormat, "wrong xpm format");
 }
 
-XpmStrings::XpmStrings(std::istream& in) : in_(*in.rdbuf()), buffer_(new char[BufferSize]) {}
+XpmStrings::XpmStrings(std::istream& in, std::size_t max_length)
+    : in_(*in.rdbuf()), max_length_(max_length), buffer_(new char[BufferSize])
+{
+}
 
 bool XpmStrings::refill()
 {
@@ -66,7 +65,7 @@ void XpmStrings::read_string()
         const std::size_t available = size_ - position_;
         const auto* quote = static_cast<const char*>(std::memchr(start, '"', available));
         const std::size_t length = quote ? static_cast<std::size_t>(quote - start) : available;
-        if (std::memchr(start, '\0', length) || text_.size() + length > MaxStringLength) fail_wrong_xpm_format();
+        if (std::memchr(start, '\0', length) || text_.size() + length > max_length_) fail_wrong_xpm_format();
         text_.append(start, length);
         position_ += length;
         if (quote) {

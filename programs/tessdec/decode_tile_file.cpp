@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "programs/failure.hpp"
-#include "tile/records.hpp"
-#include "xpm/writer.hpp"
+#include "tile/file.hpp"
+#include "xpm_writer.hpp"
 
 namespace tess {
 
@@ -44,29 +44,28 @@ std::string array_name_for(std::string_view xpm_path)
     fail("Error: %s\n", error.description().c_str());
 }
 
-void walk(TileReader& reader, std::string_view input_path, std::ostream& summary, XpmFiles& files)
+// Each image's line is printed before its data is read, so a file cut
+// inside the data still shows the record.
+void walk(TileFileReader& reader, std::string_view input_path, std::ostream& summary, XpmFiles& files)
 {
-    const TileHeader header = reader.header();
+    const TileHeader& header = reader.header();
     summary << formatted("\n%.*s\n\t revision number %d\n", static_cast<int>(input_path.size()), input_path.data(),
                          header.revision_number)
             << formatted("\t %d view(s)\n\t %d scene(s)\n", header.views, header.scenes);
 
-    std::vector<std::uint8_t> data;
-    for (int s = 0; s < header.scenes; ++s) {
-        const SceneRecord scene = reader.scene();
-        const int frames = scene.frames;
-        summary << formatted("\t scene %s (%d frames)\n", scene.name.c_str(), frames);
-
-        for (int k = 0; k < frames * header.views; ++k) {
-            const ImageRecord record = reader.image();
-            summary << formatted("\t\t height: %d; %d data\n", record.height, record.length);
-            reader.data(record, data);
-            const UsedValues used = check_image_data(data, reader.location());
-            const ImagePlace place = image_place(k, frames);
-            const std::string path = image_path(input_path, scene.name, place.view, place.frame);
-            write_xpm(files.create(path), array_name_for(path), record.height, data, used, reader.location());
-            files.close();
+    for (TileFileReader::Part part; (part = reader.next()) != TileFileReader::Part::End;) {
+        if (part == TileFileReader::Part::Scene) {
+            summary << formatted("\t scene %s (%d frames)\n", reader.scene().name.c_str(), reader.scene().frames);
+            continue;
         }
+        const ImageRecord& record = reader.image();
+        summary << formatted("\t\t height: %d; %d data\n", record.height, record.length);
+        const std::span<const std::uint8_t> data = reader.data();
+        const UsedValues used = check_image_data(data, reader.location());
+        const ImagePlace place = reader.place();
+        const std::string path = image_path(input_path, reader.scene().name, place.view, place.frame);
+        write_xpm(files.create(path), array_name_for(path), record.height, data, used, reader.location());
+        files.close();
     }
 }
 
@@ -84,7 +83,7 @@ std::string image_path(std::string_view input_path, std::string_view scene_name,
 
 void decode_tile_file(std::istream& tile, std::string_view input_path, std::ostream& summary, XpmFiles& files)
 {
-    TileReader reader(*tile.rdbuf());
+    TileFileReader reader(*tile.rdbuf());
     try {
         walk(reader, input_path, summary, files);
     } catch (const TileError& error) {

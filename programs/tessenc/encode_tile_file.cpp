@@ -1,12 +1,13 @@
 #include "encode_tile_file.hpp"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "colour_table.hpp"
 #include "programs/failure.hpp"
-#include "tile/records.hpp"
+#include "tile/file.hpp"
 #include "tile/runs.hpp"
-#include "xpm/colour_table.hpp"
 #include "xpm/error.hpp"
 #include "xpm/strings.hpp"
 
@@ -14,46 +15,43 @@ namespace tess {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put(std::ostream& out, const Bytes& bytes)
+void put(std::ostream& out, std::span<const std::uint8_t> bytes)
 {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The image record as far as it got: the height, a length still 00 00, and
-// the rows encoded so far.
-void put_unfinished_image(std::ostream& tile, std::uint8_t height, const Bytes& rows)
-{
-    put(tile, {height, 0, 0});
-    put(tile, rows);
-}
+// What a tile image can hold: tessenc's own limits on the XPM it reads.
+constexpr XpmLimits TileImageLimits{TileWidth, MaxCount};
 
 }  // namespace
 
-void encode_tile_file(std::istream& xpm, ConversionType type, std::string_view scene_name, std::ostream& tile,
+void encode_tile_file(std::istream& xpm, Metric metric, std::string_view scene_name, std::ostream& tile,
                       std::ostream& report)
 {
-    constexpr std::uint8_t views = 1;
-    constexpr std::uint8_t scenes = 1;
-    constexpr std::uint8_t frames = 1;
-    Bytes start;
-    write_header(start, {RevisionNumber, views, scenes});
-    write_scene_record(start, {frames, std::string(scene_name)});
-    put(tile, start);
+    constexpr int views = 1;
+    constexpr int scenes = 1;
+    constexpr int frames = 1;
+    std::vector<std::uint8_t> bytes;
+    TileFileWriter writer(bytes, RevisionNumber, views, scenes);
+    writer.scene(frames, scene_name);
+    // The header and scene record reach the file before the XPM is read.
+    put(tile, bytes);
+    const std::size_t sent = bytes.size();
+    const auto put_rest = [&] { put(tile, std::span(bytes).subspan(sent)); };
 
-    std::optional<std::uint8_t> height;
-    Bytes data;
+    int height = 0;
     try {
         XpmStrings strings(xpm);
-        const XpmValues values = parse_values_line(strings.next());
+        const XpmValues values = parse_values_line(strings.next(), TileImageLimits);
         report << formatted("width = %d  height = %d  colors = %d\n", values.width, values.height, values.colours);
 
-        ColourTable colours(type, values.chars_per_pixel);
+        ColourTable colours(metric, values.chars_per_pixel);
         for (int i = 0; i < values.colours; ++i) colours.add(parse_colour_line(strings.next(), values.chars_per_pixel));
         colours.finish();
 
-        height = static_cast<std::uint8_t>(values.height);
+        // From here on a failure leaves the image record as far as it got.
+        height = values.height;
+        writer.begin_image(height);
         const auto row_length = static_cast<std::size_t>(values.width * values.chars_per_pixel);
         std::vector<Pixel> pixels;
         for (int y = 0; y < values.height; ++y) {
@@ -62,20 +60,20 @@ void encode_tile_file(std::istream& xpm, ConversionType type, std::string_view s
             // A row of width 0 leaves no trace, not even EndOfRow.
             if (values.width == 0) continue;
             row_pixels(row, values.chars_per_pixel, colours, pixels);
-            encode_row(pixels, data);
+            encode_row(pixels, writer.out());
         }
     } catch (const XpmError& error) {
-        if (height) put_unfinished_image(tile, *height, data);
+        put_rest();
         fail("error: %s\n", error.what());
     }
 
-    if (*height > 0) {
-        data.push_back(code_byte(RowCode::EndOfImage));
-        report << formatted("%zu\n", data.size());
+    if (height > 0) {
+        writer.out().push_back(code_byte(RowCode::EndOfImage));
+        report << formatted("%zu\n", bytes.size() - sent - ImageRecordSize);
     }
-    Bytes image;
-    write_image_record(image, *height, data);
-    put(tile, image);
+    writer.end_image();
+    writer.finish();
+    put_rest();
 }
 
 }  // namespace tess

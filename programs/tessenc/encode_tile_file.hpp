@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "palette/nearest.hpp"
+#include "palette/metric.hpp"
 
 namespace tess {
 
@@ -14,7 +14,7 @@ namespace tess {
 // tessenc's Failure; `tile` then holds what tessenc's file holds: the header
 // and scene record, and once the colour table is read the height, a length
 // of 00 00 and the rows encoded before the failure.
-void encode_tile_file(std::istream& xpm, ConversionType type, std::string_view scene_name, std::ostream& tile,
+void encode_tile_file(std::istream& xpm, Metric metric, std::string_view scene_name, std::ostream& tile,
                       std::ostream& report);
 
 }  // namespace tess

@@ -12,8 +12,9 @@ namespace {
 void run(int argc, char** argv)
 {
     if (argc != 3) tess::fail("Usage: tessenc conversion_type input_file.xpm\n");
-    const auto type = tess::parse_conversion_type(argv[1]);
-    if (!type) tess::fail("\nwrong conversion type: use L1 | L2\n");
+    // tessenc offers the RGB metrics only.
+    const auto metric = tess::parse_metric(argv[1]);
+    if (!metric || *metric == tess::Metric::OkLab) tess::fail("\nwrong conversion type: use L1 | L2\n");
 
     std::error_code error;
     tess::files::Descriptor xpm_file = tess::files::open_input(argv[2], error);
@@ -30,7 +31,7 @@ void run(int argc, char** argv)
     std::cout << "scene name ? " << std::flush;
     const std::string scene_name = tess::read_scene_name(STDIN_FILENO);
     try {
-        tess::encode_tile_file(xpm, *type, scene_name, tile, std::cout);
+        tess::encode_tile_file(xpm, *metric, scene_name, tile, std::cout);
     } catch (const std::ios_base::failure&) {
         tess::fail("error: cannot read file %s\n", argv[2]);
     }

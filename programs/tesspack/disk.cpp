@@ -1,5 +1,6 @@
 #include "disk.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include "pack/error.hpp"
@@ -13,7 +14,7 @@ namespace {
 // MaxPicturePixels by its reader.
 constexpr std::size_t MaxPictureFileBytes = 256 << 20;
 
-[[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, {path}); }
+[[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, in_file(path)); }
 
 // Why a name cannot be written, in the words the user sees after it.
 std::string refusal(const std::error_code& error)
@@ -61,10 +62,10 @@ void write_whole(int folder, const std::string& name, const std::string& shown, 
 
 }  // namespace
 
-std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes)
+std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes, files::FileId* id)
 {
     std::error_code error;
-    std::vector<std::uint8_t> bytes = files::read_input(path, max_bytes, error);
+    std::vector<std::uint8_t> bytes = files::read_input(path, max_bytes, error, id);
     const std::string shown = path == "-" ? "standard input" : path;
     if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
     if (error) fail(shown, "cannot read: " + error.message());
@@ -82,10 +83,11 @@ DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::
 std::vector<std::uint8_t> DiskPictures::read(const std::string& path)
 {
     std::error_code error;
-    std::vector<std::uint8_t> bytes = files::read_file_at(folder_.get(), path, MaxPictureFileBytes, error);
+    files::FileId id{};
+    std::vector<std::uint8_t> bytes = files::read_file_at(folder_.get(), path, MaxPictureFileBytes, error, &id);
     if (error == files::Refusal::too_large) fail(path, "larger than " + std::to_string(MaxPictureFileBytes) + " bytes");
     if (error) fail(path, "cannot read: " + error.message());
-    if (const auto id = files::file_id(folder_.get(), path)) inputs_.push_back(*id);
+    inputs_.push_back(id);
     return bytes;
 }
 

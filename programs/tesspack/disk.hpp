@@ -12,7 +12,8 @@
 namespace tess {
 
 // A user-named input read whole: a file, a pipe, or "-" for standard input.
-std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes);
+// `id`, when given, gets the file read.
+std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes, files::FileId* id = nullptr);
 
 // The pictures a manifest names, read from its folder. Only regular files
 // are read (a FIFO in a stranger's pack would hang the build). Every file

@@ -85,22 +85,16 @@ std::string default_folder(const std::string& tile)
     return folder;
 }
 
-std::vector<files::FileId> ids_of(const std::string& path)
-{
-    if (path == "-") return {};
-    const auto id = files::file_id(AT_FDCWD, path);
-    return id ? std::vector{*id} : std::vector<files::FileId>{};
-}
-
 int run(const std::string& command, const Arguments& arguments)
 {
     if (arguments.output_given && arguments.output.empty()) throw UsageFault("-o needs a name, not an empty one");
     if (command == "build") {
-        const std::vector<std::uint8_t> text = read_user_input(arguments.input, MaxManifestBytes);
+        files::FileId manifest_id{};
+        const std::vector<std::uint8_t> text = read_user_input(arguments.input, MaxManifestBytes, &manifest_id);
         Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
                                            arguments.input == "-" ? "standard input" : arguments.input);
         if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
-        DiskPictures pictures(arguments.input, ids_of(arguments.input));
+        DiskPictures pictures(arguments.input, {manifest_id});
         const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size);
         const std::string written =
             arguments.output_given
@@ -132,8 +126,8 @@ int run(const std::string& command, const Arguments& arguments)
         }
     } else if (command == "list") {
         std::error_code error;
-        files::Descriptor fd = arguments.input == "-" ? files::Descriptor(::dup(0)) : files::open_input(arguments.input, error);
-        if (error || !fd) throw PackError("cannot read: " + (error ? error.message() : "no standard input"));
+        files::Descriptor fd = files::open_user_input(arguments.input, error);
+        if (error) throw PackError("cannot read: " + error.message());
         files::FileStream in(std::move(fd));
         try {
             list_tile_file(*in.rdbuf(), arguments.input, arguments.json, std::cout);

@@ -84,6 +84,8 @@ Descriptor open_user_folder(const std::string& path, bool create, std::error_cod
 // Opens `path` for reading. A folder is refused (is_a_directory); pipes and
 // devices are read like files.
 Descriptor open_input(const std::string& path, std::error_code& error);
+// The same, with "-" for (a copy of) standard input.
+Descriptor open_user_input(const std::string& path, std::error_code& error);
 
 // Opens `path` for writing, creating it with mode 0666 less the umask, and
 // empties it. Refused, with nothing changed: a symlink at `path` (never
@@ -158,16 +160,18 @@ std::optional<Room> room_in(int dir);
 // The whole of an input the user named: a regular file, a pipe, a FIFO, a
 // character device, or "-" for standard input, read to its end. More than
 // `max_bytes` is refused (too_large) without ever holding more; a folder is
-// refused (is_a_directory).
-std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error);
+// refused (is_a_directory). `id`, when given, gets what was read.
+std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error,
+                                     FileId* id = nullptr);
 
 // The whole content of the regular file at `path` (symlinks followed), if it
 // holds at most `max_bytes`; a larger file is refused (too_large) before
 // anything is allocated for it, anything else than a regular file (a FIFO
 // is not waited on) as not_a_regular_file.
 std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error);
-// The same with `path` taken in the open folder `dir`.
-std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes,
-                                       std::error_code& error);
+// The same with `path` taken in the open folder `dir`; `id`, when given,
+// gets the file read (a symlink's target).
+std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error,
+                                       FileId* id = nullptr);
 
 }  // namespace tess::files

@@ -21,6 +21,16 @@ struct PackLocation {
     int y = -1;
 };
 
+// A place in a file.
+inline PackLocation in_file(std::string file, int line = 0, int column = 0)
+{
+    PackLocation where;
+    where.file = std::move(file);
+    where.line = line;
+    where.column = column;
+    return where;
+}
+
 // A failure of pack/: what happened, and where. The program renders both.
 class PackError : public std::runtime_error {
 public:

@@ -15,6 +15,11 @@ enum class TileFault {
     RowTooWide,        // a row of more than TileWidth pixels
     WrongRowCount,     // a different number of rows than the height says
     DataTooLong,       // more than the 16-bit length field can hold
+    // Only on writing:
+    CountOutOfRange,    // a revision, count or height outside 0..MaxCount
+    WrongSceneCount,    // more or fewer scenes than the header says
+    WrongImageCount,    // more or fewer images than views x frames
+    ImageNotEnded,      // begin_image and end_image out of step
 };
 
 // The part of the file a fault lies in.
@@ -35,6 +40,8 @@ struct TileLocation {
 class TileError : public std::runtime_error {
 public:
     TileError(TileFault fault, TilePart part, TileLocation location);
+    // With a description of its own, naming the numbers at fault.
+    TileError(TileFault fault, TilePart part, TileLocation location, std::string description);
 
     TileFault fault() const { return fault_; }
     // What happened, without where: what() adds the scene, view and frame.

@@ -7,7 +7,7 @@
 
 namespace tess {
 
-// The four numbers of an XPM's values line, within what a tile can hold.
+// The four numbers of an XPM's values line.
 struct XpmValues {
     int width;
     int height;
@@ -17,9 +17,20 @@ struct XpmValues {
 
 inline constexpr int MaxCharsPerPixel = 15;
 
+// The largest XPM read, so that no file can ask for memory beyond reason: a
+// caller may narrow the width and height to what it can use. Whatever the
+// limits, a picture holds at most MaxXpmPixels pixels.
+struct XpmLimits {
+    int max_width = 16384;
+    int max_height = 16384;
+};
+inline constexpr long long MaxXpmPixels = 1 << 24;
+
 // Width, height, number of colours and characters per pixel, separated by
-// white space; further fields (a hotspot, XPMEXT) are ignored.
-XpmValues parse_values_line(std::string_view line);
+// white space; further fields (a hotspot, XPMEXT) are ignored. Each number is
+// checked in that order, then the number of pixels, before anything is
+// allocated for them.
+XpmValues parse_values_line(std::string_view line, const XpmLimits& limits = {});
 
 // One colour of the colour table. `colour` is empty for the transparent colour.
 struct ColourDefinition {

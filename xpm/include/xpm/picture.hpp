@@ -26,9 +26,9 @@ struct XpmPicture {
     std::vector<std::uint32_t> pixels;
 };
 
-// Reads a whole XPM: everything tessenc reads, within a tile's limits (width
-// at most 64, height at most 255). The first line of a key gives its colour,
-// and every None colour is transparent. Raises XpmError, naming the row or
+// Reads a whole XPM: everything tessenc reads, of any size within XpmLimits'
+// defaults. The first line of a key gives its colour, and every None colour
+// is transparent. Raises XpmError, naming the row or
 // the pixel (x, y) where it can.
 XpmPicture read_xpm_picture(std::istream& in);
 // The same for a whole file in memory, read where it lies.

@@ -13,10 +13,14 @@ namespace tess {
 // commas, braces) are skipped.
 class XpmStrings {
 public:
-    explicit XpmStrings(std::istream& in);
+    // Far beyond any real values line, colour line or row of 64 pixels of 15
+    // characters: a longer string means the input is not an XPM.
+    static constexpr std::size_t DefaultMaxLength = 65536;
+
+    explicit XpmStrings(std::istream& in, std::size_t max_length = DefaultMaxLength);
 
     // The next string, valid until the following call. An XPM that ends
-    // before it, or that is not text, is the wrong format.
+    // before it, holds a longer string or is not text is the wrong format.
     std::string_view next();
 
 private:
@@ -26,6 +30,7 @@ private:
     int skip_comment();
 
     std::streambuf& in_;
+    std::size_t max_length_;
     std::unique_ptr<char[]> buffer_;  // left uninitialised: only what is read is touched
     std::size_t position_ = 0;
     std::size_t size_ = 0;

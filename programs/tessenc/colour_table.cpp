@@ -1,10 +1,10 @@
-#include "xpm/colour_table.hpp"
+#include "colour_table.hpp"
 
 #include "xpm/error.hpp"
 
 namespace tess {
 
-ColourTable::ColourTable(ConversionType type, int chars_per_pixel) : type_(type), indices_(chars_per_pixel) {}
+ColourTable::ColourTable(Metric metric, int chars_per_pixel) : metric_(metric), indices_(chars_per_pixel) {}
 
 void ColourTable::add(const ColourDefinition& definition)
 {
@@ -12,7 +12,7 @@ void ColourTable::add(const ColourDefinition& definition)
         transparent_key_ = std::string(definition.key);
         return;
     }
-    indices_.add(definition.key, nearest_palette_index(*definition.colour, type_));
+    indices_.add(definition.key, nearest_index(*definition.colour, metric_));
 }
 
 void ColourTable::finish()

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "palette/nearest.hpp"
+#include "palette/metric.hpp"
 #include "tile/runs.hpp"
 #include "xpm/key_index.hpp"
 #include "xpm/header.hpp"
@@ -16,7 +16,7 @@ namespace tess {
 // The XPM's colours by key, each reduced to its nearest palette index.
 class ColourTable {
 public:
-    ColourTable(ConversionType type, int chars_per_pixel);
+    ColourTable(Metric metric, int chars_per_pixel);
 
     // The first definition of a key wins; the last transparent one gives the
     // transparent key.
@@ -28,7 +28,7 @@ public:
     bool is_transparent(std::string_view key) const { return transparent_key_ && key == *transparent_key_; }
 
 private:
-    ConversionType type_;
+    Metric metric_;
     KeyIndex indices_;
     std::optional<std::string> transparent_key_;
 };

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <ostream>
 #include <span>
-#include <string>
 #include <string_view>
 
 #include "tile/error.hpp"
-#include "tile/image.hpp"
 
 namespace tess {
 
@@ -31,10 +29,5 @@ UsedValues check_image_data(std::span<const std::uint8_t> data, const TileLocati
 // next code is due, after everything decoded so far has reached `out`.
 void write_xpm(std::ostream& out, std::string_view array_name, int height, std::span<const std::uint8_t> data,
                const UsedValues& used, const TileLocation& where = {});
-
-// A decoded image as an XPM, TileWidth pixels wide, three characters a pixel
-// (the palette index, "..." for transparent) and a colour line for every
-// index it uses, in index order.
-std::string image_xpm(std::string_view array_name, const Image& image);
 
 }  // namespace tess

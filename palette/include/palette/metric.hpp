@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "palette/palette.hpp"
+
+namespace tess {
+
+// How a colour that is not in the palette finds its entry: the sum over the
+// three channels of |difference| to the power 1, 2, 3 or 4 (L1 to L4), or
+// straight-line distance in OKLab.
+enum class Metric { L1, L2, L3, L4, OkLab };
+
+// Exact and case-sensitive: "L1" to "L4" or "oklab".
+std::optional<Metric> parse_metric(std::string_view text);
+std::string_view metric_name(Metric metric);
+
+// The nearest palette index under `metric`; the lowest index wins a tie.
+std::uint8_t nearest_index(const Rgb& colour, Metric metric);
+
+}  // namespace tess
