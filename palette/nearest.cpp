@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-
-#include "palette/oklab.hpp"
+#include <stdexcept>
+#include <string>
 
 namespace tess {
 
@@ -135,16 +135,16 @@ std::uint8_t nearest_of(const Rgb& colour)
 
 }  // namespace
 
-std::uint8_t nearest_index(const Rgb& colour, Metric metric)
+std::uint8_t nearest_rgb_index(const Rgb& colour, Metric metric)
 {
     switch (metric) {
     case Metric::L1: return nearest_of<Metric::L1>(colour);
     case Metric::L2: return nearest_of<Metric::L2>(colour);
     case Metric::L3: return nearest_of<Metric::L3>(colour);
     case Metric::L4: return nearest_of<Metric::L4>(colour);
-    case Metric::OkLab: return nearest_palette_index_oklab(colour);
+    case Metric::OkLab: break;
     }
-    return 0;
+    throw std::invalid_argument("nearest_rgb_index: " + std::string(metric_name(metric)) + " is no RGB metric");
 }
 
 }  // namespace tess

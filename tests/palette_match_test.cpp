@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <stdexcept>
 
 #include "palette/metric.hpp"
 
@@ -20,6 +21,7 @@ TEST(Metric, OnlyTheExactNamesAreAcceptedAndNamedBack)
     for (const char* wrong : {"l1", "L1x", "L5", "L", "", " L1", "L0", "OkLab", "OKLAB", "oklab "}) {
         EXPECT_EQ(parse_metric(wrong), std::nullopt) << wrong;
     }
+    EXPECT_THROW(nearest_rgb_index({1, 2, 3}, Metric::OkLab), std::invalid_argument);
 }
 
 TEST(NearestPaletteIndex, KnownColoursUnderEveryType)

@@ -12,7 +12,7 @@ void ColourTable::add(const ColourDefinition& definition)
         transparent_key_ = std::string(definition.key);
         return;
     }
-    indices_.add(definition.key, nearest_index(*definition.colour, metric_));
+    indices_.add(definition.key, nearest_rgb_index(*definition.colour, metric_));
 }
 
 void ColourTable::finish()

@@ -13,7 +13,8 @@
 
 namespace tess {
 
-// The XPM's colours by key, each reduced to its nearest palette index.
+// The XPM's colours by key, each reduced to its nearest palette index under
+// one of the RGB metrics, L1 to L4.
 class ColourTable {
 public:
     ColourTable(Metric metric, int chars_per_pixel);

@@ -39,6 +39,10 @@ void encode_tile_file(std::istream& xpm, Metric metric, std::string_view scene_n
     const std::size_t sent = bytes.size();
     const auto put_rest = [&] { put(tile, std::span(bytes).subspan(sent)); };
 
+    // The rows are made in a buffer of their own, which the compiler keeps
+    // closer than one the writer holds, and go to the record in one piece.
+    std::vector<std::uint8_t> data;
+    const auto append_data = [&] { writer.out().insert(writer.out().end(), data.begin(), data.end()); };
     int height = 0;
     try {
         XpmStrings strings(xpm);
@@ -60,17 +64,19 @@ void encode_tile_file(std::istream& xpm, Metric metric, std::string_view scene_n
             // A row of width 0 leaves no trace, not even EndOfRow.
             if (values.width == 0) continue;
             row_pixels(row, values.chars_per_pixel, colours, pixels);
-            encode_row(pixels, writer.out());
+            encode_row(pixels, data);
         }
     } catch (const XpmError& error) {
+        append_data();
         put_rest();
         fail("error: %s\n", error.what());
     }
 
     if (height > 0) {
-        writer.out().push_back(code_byte(RowCode::EndOfImage));
-        report << formatted("%zu\n", bytes.size() - sent - ImageRecordSize);
+        data.push_back(code_byte(RowCode::EndOfImage));
+        report << formatted("%zu\n", data.size());
     }
+    append_data();
     writer.end_image();
     writer.finish();
     put_rest();

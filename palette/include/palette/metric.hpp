@@ -20,4 +20,9 @@ std::string_view metric_name(Metric metric);
 // The nearest palette index under `metric`; the lowest index wins a tie.
 std::uint8_t nearest_index(const Rgb& colour, Metric metric);
 
+// The same for L1 to L4 only (OkLab raises std::invalid_argument), so that a
+// program offering no more links none of OKLab's code: the floating-point
+// library it pulls in costs a static program page faults at every start.
+std::uint8_t nearest_rgb_index(const Rgb& colour, Metric metric);
+
 }  // namespace tess
