@@ -130,23 +130,34 @@ std::string write_user_file(const std::string& path, const std::string& name_in_
     return path;
 }
 
-FolderSink::FolderSink(std::string path) : path_(std::move(path))
+FolderSink::FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files) : path_(std::move(path))
 {
+    if (plan.files > max_files) {
+        fail(path_, "unpacking would write " + std::to_string(plan.files) + " files (" + std::to_string(plan.images) +
+                        " images), more than the " + std::to_string(max_files) + " allowed (--max-files raises it)");
+    }
+    // The room is checked where the files will go before the folder is made,
+    // so a refusal leaves nothing behind.
     std::error_code error;
-    folder_ = files::open_user_folder(path_, true, error);
+    folder_ = files::open_user_folder(path_, false, error);
+    if (error == std::errc::no_such_file_or_directory) {
+        std::error_code parent_error;
+        const files::Descriptor parent = open_followed_folder(split_path(path_).first, parent_error);
+        if (!parent_error) check_room(parent.get(), plan);
+        error.clear();
+        folder_ = files::open_user_folder(path_, true, error);
+    } else if (!error) {
+        check_room(folder_.get(), plan);
+    }
     if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::not_a_directory) {
         fail(path_, "is not a folder (a symlink is not followed)");
     }
     if (error) fail(path_, "cannot open the folder: " + error.message());
 }
 
-void FolderSink::check_room(const UnpackPlan& plan, std::uint64_t max_files) const
+void FolderSink::check_room(int folder, const UnpackPlan& plan) const
 {
-    if (plan.files > max_files) {
-        fail(path_, "unpacking would write " + std::to_string(plan.files) + " files (" + std::to_string(plan.images) +
-                        " images), more than the " + std::to_string(max_files) + " allowed (--max-files raises it)");
-    }
-    const auto room = files::room_in(folder_.get());
+    const auto room = files::room_in(folder);
     if (!room) return;
     if (plan.files > room->files || plan.bytes_at_most > room->bytes) {
         fail(path_, "unpacking needs room for " + std::to_string(plan.files) + " files and up to " +

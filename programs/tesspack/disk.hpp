@@ -43,18 +43,20 @@ std::string write_below(const DiskPictures& pictures, const std::string& output,
 std::string write_user_file(const std::string& path, const std::string& name_in_folder,
                             std::span<const std::uint8_t> bytes, const DiskPictures* inputs = nullptr);
 
-// The folder unpack writes into, created if missing, never a symlink. Each
-// file goes in whole or not at all; notes go to standard error.
+// The folder unpack writes into, created if missing, never a symlink. A
+// plan of more than `max_files` files, or more than the disk has room for,
+// is refused before anything is made. Each file goes in whole or not at
+// all; notes go to standard error.
 class FolderSink final : public UnpackSink {
 public:
-    explicit FolderSink(std::string path);
-    // Refuses a plan larger than `max_files` or than the room left.
-    void check_room(const UnpackPlan& plan, std::uint64_t max_files) const;
+    FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files);
     void write(const std::string& name, std::span<const std::uint8_t> bytes) override;
     void note(const std::string& text) override;
     const std::string& path() const { return path_; }
 
 private:
+    void check_room(int folder, const UnpackPlan& plan) const;
+
     std::string path_;
     files::Descriptor folder_;
 };

@@ -112,8 +112,7 @@ int run(const std::string& command, const Arguments& arguments)
         options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
         if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
         const UnpackPlan plan = plan_unpack(tile, options);
-        FolderSink sink(folder);
-        sink.check_room(plan, arguments.max_files);
+        FolderSink sink(folder, plan, arguments.max_files);
         unpack_tile_file(tile, plan, sink);
         say("wrote " + std::to_string(plan.files - 1) + " image files and a manifest into " + folder + ": " +
             std::to_string(plan.scenes.size()) + " scenes, " + std::to_string(plan.images) + " images");
