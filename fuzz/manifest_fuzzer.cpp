@@ -13,13 +13,13 @@ namespace {
 bool same(const tess::Manifest& a, const tess::Manifest& b)
 {
     if (a.output != b.output || a.revision != b.revision || a.views != b.views || a.metric != b.metric ||
-        a.strict != b.strict || a.scenes.size() != b.scenes.size()) {
+        a.strict != b.strict || a.colour != b.colour || a.scenes.size() != b.scenes.size()) {
         return false;
     }
     for (std::size_t s = 0; s < a.scenes.size(); ++s) {
         const tess::ManifestScene& x = a.scenes[s];
         const tess::ManifestScene& y = b.scenes[s];
-        if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet) return false;
+        if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet || x.colour != y.colour) return false;
     }
     return true;
 }

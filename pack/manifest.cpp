@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "colour_keys.hpp"
 #include "pack/error.hpp"
 #include "pack/text.hpp"
 #include "tile/format.hpp"
@@ -172,11 +173,15 @@ private:
     std::string file_;
 };
 
-ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views)
+ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Manifest& manifest)
 {
     const std::string in = " in scene " + std::to_string(number);
-    check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
+    std::set<std::string_view> known{"name", "name_bytes", "frames", "images", "sheet"};
+    known.insert(ColourKeys.begin(), ColourKeys.end());
+    check.only_keys(scene, known, in);
     ManifestScene scene_entry;
+    scene_entry.colour = manifest.colour;
+    read_colour_keys(scene, scene_entry.colour, manifest.file, in);
     scene_entry.name = *check.text_or_bytes(scene, "name", true, in);
     try {
         check_scene_name(scene_entry.name);
@@ -233,7 +238,9 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         throw PackError(std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
-    check.only_keys(root, {"output", "output_bytes", "revision", "views", "metric", "strict", "scene"}, "");
+    std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene"};
+    known.insert(ColourKeys.begin(), ColourKeys.end());
+    check.only_keys(root, known, "");
     Manifest manifest;
     manifest.file = file;
     manifest.revision = check.count(root, "revision", RevisionNumber, "");
@@ -261,6 +268,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         if (!strict->is_boolean()) check.fail(strict, "'strict' must be true or false");
         manifest.strict = *strict->value<bool>();
     }
+    read_colour_keys(root, manifest.colour, file, "");
     if (const toml::node* scenes = root.get("scene")) {
         const toml::array* array = scenes->as_array();
         if (!array || !array->is_array_of_tables()) check.fail(scenes, "'scene' must be a list of [[scene]] tables");
@@ -269,7 +277,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         }
         int number = 0;
         for (const toml::node& scene : *array) {
-            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views));
+            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views, manifest));
         }
     }
     return manifest;
@@ -283,10 +291,11 @@ std::string manifest_text(const Manifest& manifest)
         << "revision = " << manifest.revision << "\n"
         << "views = " << manifest.views << "\n"
         << "metric = " << toml_string(metric_name(manifest.metric)) << "\n"
-        << "strict = " << (manifest.strict ? "true" : "false") << "\n";
+        << "strict = " << (manifest.strict ? "true" : "false") << "\n"
+        << colour_keys_text(manifest.colour, ColourOptions{});
     for (const ManifestScene& scene : manifest.scenes) {
         out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
-        out << "frames = " << scene.frames << "\n";
+        out << "frames = " << scene.frames << "\n" << colour_keys_text(scene.colour, manifest.colour);
         if (!scene.sheet.empty()) {
             out << "sheet = " << toml_string(scene.sheet) << "\n";
         } else if (!scene.images.empty()) {

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pack/colour_options.hpp"
 #include "palette/metric.hpp"
 
 namespace tess {
@@ -15,6 +16,7 @@ struct ManifestScene {
     int frames = 0;
     std::vector<std::string> images;  // as written, relative to the manifest's folder
     std::string sheet;                // empty when the scene lists images
+    ColourOptions colour;             // the manifest's, with the scene's own keys over it
 };
 
 // What a manifest asks for. `file` names the manifest in messages; paths are
@@ -26,6 +28,7 @@ struct Manifest {
     int views = 1;
     Metric metric = Metric::L2;
     bool strict = false;
+    ColourOptions colour;
     std::vector<ManifestScene> scenes;
 };
 

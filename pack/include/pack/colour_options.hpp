@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "palette/palette.hpp"
+
+namespace tess {
+
+// How colours are spread over the palette where no entry matches: each pixel
+// its nearest entry, error diffusion, or an ordered (Bayer) pattern that keeps
+// still parts of an animation still.
+enum class Dither { None, FloydSteinberg, Bayer4, Bayer8 };
+
+std::optional<Dither> parse_dither(std::string_view text);
+std::string_view dither_name(Dither dither);
+
+inline constexpr int DefaultAlphaThreshold = 128;
+
+// What the artist chose for turning colours into indices, for the whole
+// manifest or one scene. `soft_edges` is set where alpha_threshold or matte
+// was given: the artist has said what partial alpha means, so strict takes it.
+struct ColourOptions {
+    Dither dither = Dither::None;
+    int alpha_threshold = DefaultAlphaThreshold;  // below it a pixel is transparent
+    std::optional<Rgb> matte;                     // partly transparent kept pixels are blended over it
+    bool soft_edges = false;
+
+    friend bool operator==(const ColourOptions&, const ColourOptions&) = default;
+};
+
+}  // namespace tess
