@@ -42,8 +42,8 @@ private:
 
 class Builder {
 public:
-    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes)
-        : manifest_(manifest), pictures_(source), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
+    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes, ColourReport* report)
+        : manifest_(manifest), report_(report), pictures_(source), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -53,6 +53,7 @@ public:
         check_least_size();
         for (const ManifestScene& scene : manifest_.scenes) {
             writer_.scene(scene.frames, scene.name);
+            if (report_) report_->scenes.push_back({scene.name, {}});
             if (scene.sheet.empty()) {
                 from_images(scene);
             } else {
@@ -113,9 +114,10 @@ private:
         }
     }
 
-    void put(const Picture& picture, int x0, int y0, int width, int height)
+    void put(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height)
     {
-        const Image image = picture_image(picture, x0, y0, width, height, rules_);
+        const Image image = picture_image(picture, x0, y0, width, height, rules_, scene.colour,
+                                          report_ ? &report_->scenes.back().tally : nullptr);
         writer_.image(image.height, encode_image(image));
         ++built_.images;
         if (built_.bytes.size() > max_bytes_) refuse_size(built_.bytes.size());
@@ -132,7 +134,7 @@ private:
                                     " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
                                     std::to_string(MaxCount));
                 }
-                put(picture, 0, 0, picture.width, picture.height);
+                put(scene, picture, 0, 0, picture.width, picture.height);
             });
         }
     }
@@ -154,7 +156,7 @@ private:
             }
             for (view = 0; view < layout.views; ++view) {
                 for (frame = 0; frame < layout.frames; ++frame) {
-                    put(sheet, static_cast<int>(layout.left(frame)), static_cast<int>(layout.top(view)), TileWidth,
+                    put(scene, sheet, static_cast<int>(layout.left(frame)), static_cast<int>(layout.top(view)), TileWidth,
                         layout.cell_height);
                 }
             }
@@ -162,6 +164,7 @@ private:
     }
 
     const Manifest& manifest_;
+    ColourReport* report_;
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;
@@ -171,10 +174,11 @@ private:
 
 }  // namespace
 
-BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std::uint64_t max_bytes)
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std::uint64_t max_bytes,
+                          ColourReport* report)
 {
     try {
-        return Builder(manifest, pictures, max_bytes).build();
+        return Builder(manifest, pictures, max_bytes, report).build();
     } catch (const TileError& error) {
         throw PackError(error.what(), in_file(manifest.file));
     }

@@ -12,7 +12,6 @@ namespace tess {
 namespace {
 
 constexpr std::uint8_t Opaque = 255;
-constexpr std::uint8_t HalfAlpha = 128;
 
 // A three-digit key from 000 to 255 names that palette index.
 std::optional<std::uint8_t> index_named_by(std::string_view key)
@@ -110,13 +109,39 @@ std::string hex_colour(const Rgb& rgb)
     return text;
 }
 
+// `colour` at `alpha` blended over `matte`, rounded.
+Rgb over(const Rgb& colour, int alpha, const Rgb& matte)
+{
+    const auto mix = [&](int c, int m) { return (c * alpha + m * (255 - alpha) + 127) / 255; };
+    return {mix(colour.red, matte.red), mix(colour.green, matte.green), mix(colour.blue, matte.blue)};
+}
+
 bool in_palette(const Rgb& rgb) { return std::find(Palette.begin(), Palette.end(), rgb) != Palette.end(); }
 
 }  // namespace
 
+// What a file that is neither PNG nor XPM is, by its first bytes, so the
+// refusal names it rather than complaining of a broken XPM.
+std::optional<std::string> other_format(std::span<const std::uint8_t> file)
+{
+    const auto starts = [&](std::string_view magic, std::size_t at = 0) {
+        return file.size() >= at + magic.size() && std::equal(magic.begin(), magic.end(), file.begin() + static_cast<std::ptrdiff_t>(at),
+                                                               [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+    };
+    if (starts("GIF87a") || starts("GIF89a")) return "a GIF file";
+    if (starts("\xff\xd8\xff")) return "a JPEG file";
+    if (starts("BM")) return "a BMP file";
+    if (starts("RIFF") && starts("WEBP", 8)) return "a WebP file";
+    if (starts("II*") || starts("MM\0*")) return "a TIFF file";
+    if (std::find(file.begin(), file.end(), std::uint8_t{0}) != file.end()) return "not an image file this reads";
+    return std::nullopt;
+}
+
 Picture read_picture(std::span<const std::uint8_t> file)
 {
-    return looks_like_png(file) ? png_picture(file) : xpm_picture(file);
+    if (looks_like_png(file)) return png_picture(file);
+    if (const auto other = other_format(file)) throw PackError(*other + "; give PNG or XPM");
+    return xpm_picture(file);
 }
 
 std::uint8_t ColourRules::nearest(const Rgb& colour)
@@ -127,24 +152,41 @@ std::uint8_t ColourRules::nearest(const Rgb& colour)
     return entry->second;
 }
 
+void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint64_t pixels)
+{
+    const auto key = static_cast<std::uint32_t>(source.red << 16 | source.green << 8 | source.blue);
+    counts[{key, index}] += pixels;
+}
+
 Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules)
+{
+    return picture_image(picture, x0, y0, width, height, rules, ColourOptions{});
+}
+
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules,
+                    const ColourOptions& options, ColourTally* tally)
 {
     // Each colour's pixel value, worked out once; what strict refuses is
     // reported at the first pixel that uses it.
     enum class Refused : std::uint8_t { No, PartlyTransparent, NotInPalette };
     std::vector<Pixel> values(picture.colours.size());
     std::vector<Refused> refused(picture.colours.size(), Refused::No);
+    std::vector<Rgb> drawn(picture.colours.size());  // over the matte
+    std::vector<bool> named(picture.colours.size(), false);
     for (std::size_t c = 0; c < picture.colours.size(); ++c) {
         const PictureColour& colour = picture.colours[c];
-        if (colour.alpha < HalfAlpha) {
+        drawn[c] = colour.rgb;
+        if (options.matte && colour.alpha != Opaque) drawn[c] = over(colour.rgb, colour.alpha, *options.matte);
+        if (colour.alpha < options.alpha_threshold || colour.alpha == 0) {
             values[c] = TransparentPixel;
-        } else if (colour.index && Palette[*colour.index] == colour.rgb) {
+        } else if (colour.index && Palette[*colour.index] == drawn[c]) {
             values[c] = *colour.index;
+            named[c] = true;
         } else {
-            values[c] = rules.nearest(colour.rgb);
+            values[c] = rules.nearest(drawn[c]);
             if (!in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
         }
-        if (colour.alpha != 0 && colour.alpha != Opaque) refused[c] = Refused::PartlyTransparent;
+        if (colour.alpha != 0 && colour.alpha != Opaque && !options.soft_edges) refused[c] = Refused::PartlyTransparent;
     }
 
     Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
@@ -166,6 +208,31 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
                 throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour", at);
             }
             image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = values[c];
+        }
+    }
+    if (options.dither == Dither::None && !tally) return image;
+
+    std::vector<Rgb> source(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::vector<bool> fixed(source.size());
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t c = picture.pixels[static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
+                                                   static_cast<std::size_t>(x0 + x)];
+            const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+            source[at] = drawn[c];
+            fixed[at] = named[c] || values[c] == TransparentPixel;
+        }
+    }
+    if (options.dither != Dither::None) dither_pixels(options.dither, width, height, source, fixed, rules, image);
+    if (tally) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const Pixel value = image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)];
+                if (value != TransparentPixel) {
+                    tally->add(source[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)],
+                               static_cast<std::uint8_t>(value));
+                }
+            }
         }
     }
     return image;

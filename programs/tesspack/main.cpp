@@ -9,6 +9,7 @@
 #include "pack/examine.hpp"
 #include "pack/manifest.hpp"
 #include "pack/palette_files.hpp"
+#include "pack/report.hpp"
 #include "pack/text.hpp"
 
 namespace tess {
@@ -32,6 +33,9 @@ struct Arguments {
     std::string output;
     bool output_given = false;
     std::string metric;
+    std::string dither;
+    bool report = false;
+    bool report_json = false;
     std::string format = "png";
     bool sheets = false;
     bool json = false;
@@ -94,8 +98,16 @@ int run(const std::string& command, const Arguments& arguments)
         Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
                                            arguments.input == "-" ? "standard input" : arguments.input);
         if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
+        if (!arguments.dither.empty()) {
+            manifest.colour.dither = *parse_dither(arguments.dither);
+            for (ManifestScene& scene : manifest.scenes) scene.colour.dither = manifest.colour.dither;
+        }
         DiskPictures pictures(arguments.input, {manifest_id});
-        const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size);
+        ColourReport report;
+        const bool reporting = arguments.report || arguments.report_json;
+        const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size, reporting ? &report : nullptr);
+        if (arguments.report) std::cout << report_text(report);
+        if (arguments.report_json) std::cout << report_json(report);
         const std::string written =
             arguments.output_given
                 ? write_user_file(arguments.output, manifest.output.substr(manifest.output.find_last_of('/') + 1),
@@ -138,7 +150,7 @@ int run(const std::string& command, const Arguments& arguments)
         write_user_file(arguments.output, "", png);
     } else if (command == "palette") {
         const auto bytes = palette_file_for(arguments.output);
-        if (!bytes) throw UsageFault(arguments.output + ": unknown palette format; use .gpl, .hex, .act or .png");
+        if (!bytes) throw UsageFault(arguments.output + ": unknown palette format; use .gpl, .hex, .act, .pal or .png");
         write_user_file(arguments.output, "", *bytes);
     }
     return 0;
@@ -171,6 +183,10 @@ int tesspack(int argc, char** argv)
     output_option(build, "The tile file to write, or a folder to write it into (default: the manifest's `output`)");
     build->add_option("--metric", arguments.metric, "Colour distance for colours not in the palette")
         ->check(CLI::IsMember({"L1", "L2", "L3", "L4", "oklab"}));
+    build->add_option("--dither", arguments.dither, "Dithering for every scene: none, floyd-steinberg, bayer4, bayer8")
+        ->check(CLI::IsMember({"none", "floyd-steinberg", "bayer4", "bayer8"}));
+    build->add_flag("--report", arguments.report, "Print what the mapping did to each scene's colours");
+    build->add_flag("--report-json", arguments.report_json, "The same as JSON, for scripts");
     build->add_option("--max-size", arguments.max_size, "Refuse a tile file larger than this many bytes (default 256 MiB)");
 
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
@@ -194,7 +210,7 @@ int tesspack(int argc, char** argv)
     preview->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
 
     CLI::App* palette = app.add_subcommand("palette", "Write the palette for image editors");
-    output_option(palette, "FILE.gpl, FILE.hex, FILE.act or FILE.png")->required();
+    output_option(palette, "FILE.gpl, FILE.hex, FILE.act, FILE.pal or FILE.png")->required();
 
     if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
         say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview and palette (see tesspack --help)");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pack/manifest.hpp"
+#include "pack/report.hpp"
 
 namespace tess {
 
@@ -31,8 +32,9 @@ struct BuiltTile {
 // The tile file a manifest describes. Each picture is read and decoded once,
 // however often the manifest names it. A fault raises PackError at the
 // scene, view and frame and the picture's path; a file that would grow past
-// `max_bytes` is refused with the numbers.
+// `max_bytes` is refused with the numbers. With `report`, what the colours
+// became is gathered there, scene by scene; the bytes are the same.
 BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures,
-                          std::uint64_t max_bytes = DefaultMaxTileBytes);
+                          std::uint64_t max_bytes = DefaultMaxTileBytes, ColourReport* report = nullptr);
 
 }  // namespace tess

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "pack/colour_options.hpp"
 #include "palette/metric.hpp"
 #include "palette/palette.hpp"
 #include "tile/image.hpp"
@@ -53,11 +54,32 @@ private:
     std::map<std::uint32_t, std::uint8_t> nearest_;  // by 0xRRGGBB
 };
 
+// What each opaque pixel of a picture became: its colour as drawn (over the
+// matte), the entry it was given, how many pixels. For the colour report.
+struct ColourTally {
+    std::map<std::pair<std::uint32_t, std::uint8_t>, std::uint64_t> counts;  // by 0xRRGGBB and index
+    void add(const Rgb& source, std::uint8_t index, std::uint64_t pixels = 1);
+};
+
 // The pixels of `picture` from column x0, row y0, `width` by `height`, as a
 // tile image (rows padded with transparency to TileWidth). Below alpha 128 a
 // pixel is transparent. A named index is kept when its colour is that
 // entry's; every other colour goes to its nearest entry. Raises PackError
 // naming x and y (in the picture) for what `strict` refuses.
 Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules);
+
+// The same as the artist chose: below `alpha_threshold` transparent, partly
+// transparent kept pixels blended over the matte, and the dithering. Strict
+// takes partial alpha once alpha_threshold or matte is given. With `tally`,
+// every opaque pixel is counted there; the image is the same either way.
+Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules,
+                    const ColourOptions& options, ColourTally* tally = nullptr);
+
+// Pixels at x0, y0, `width` by `height` of a picture, each given as its colour
+// (`source`, row by row) and its undithered value (`image`, TileWidth a row),
+// dithered in place. `fixed` pixels (transparent, or a named entry) keep their
+// value and take no error.
+void dither_pixels(Dither dither, int width, int height, const std::vector<Rgb>& source,
+                   const std::vector<bool>& fixed, ColourRules& rules, Image& image);
 
 }  // namespace tess
