@@ -14,6 +14,9 @@ std::string_view extension_of(ImageFormat format)
 
 std::optional<std::uint8_t> transparent_index(const PixelUse& use)
 {
+    for (std::size_t index = PreferredTransparentIndex; index >= 240; --index) {
+        if (!use.indices[index]) return static_cast<std::uint8_t>(index);
+    }
     for (std::size_t index = use.indices.size(); index-- > 0;) {
         if (!use.indices[index]) return static_cast<std::uint8_t>(index);
     }
@@ -24,6 +27,7 @@ ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, con
                        std::string_view array_name)
 {
     const std::optional<std::uint8_t> stand_in = transparent_index(use);
+    // Opaque images get a transparent index too, so an editor has one to erase with.
     if (wanted == ImageFormat::Xpm || height == 0 || (use.transparent && !stand_in)) {
         const std::string text = indexed_xpm(array_name, width, height, pixels);
         return {ImageFormat::Xpm, {text.begin(), text.end()}};
@@ -33,7 +37,7 @@ ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, con
         return static_cast<std::uint8_t>(pixel == TransparentPixel ? *stand_in : pixel);
     });
     return {ImageFormat::Png, write_indexed_png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                                                indices, use.transparent ? stand_in : std::nullopt)};
+                                                indices, stand_in)};
 }
 
 ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name)

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <string>
 
+#include "pack/image_files.hpp"
 #include "palette/palette.hpp"
 #include "png/png_writer.hpp"
 
@@ -43,7 +44,9 @@ std::vector<std::uint8_t> gimp_palette_file()
     // GIMP keys entries by nothing but their order; the index as the name
     // keeps duplicates apart for whoever reads the list.
     for (std::size_t i = 0; i < PaletteSize; ++i) {
-        append_formatted(text, "%3d %3d %3d\tIndex %zu\n", Palette[i].red, Palette[i].green, Palette[i].blue, i);
+        append_formatted(text, "%3d %3d %3d\tIndex %zu", Palette[i].red, Palette[i].green, Palette[i].blue, i);
+        if (i == PreferredTransparentIndex) text += " (transparent in unpacked PNGs)";
+        text += "\n";
     }
     return bytes_of(text);
 }
@@ -71,6 +74,13 @@ std::vector<std::uint8_t> act_palette_file()
     return bytes;
 }
 
+std::vector<std::uint8_t> jasc_palette_file()
+{
+    std::string text = "JASC-PAL\r\n0100\r\n256\r\n";
+    for (const PaletteEntry& entry : Palette) append_formatted(text, "%d %d %d\r\n", entry.red, entry.green, entry.blue);
+    return bytes_of(text);
+}
+
 std::vector<std::uint8_t> png_palette_swatch()
 {
     std::array<std::uint8_t, PaletteSize> indices{};
@@ -86,6 +96,7 @@ std::optional<std::vector<std::uint8_t>> palette_file_for(std::string_view path)
     if (extension == ".gpl") return gimp_palette_file();
     if (extension == ".hex") return hex_palette_file();
     if (extension == ".act") return act_palette_file();
+    if (extension == ".pal") return jasc_palette_file();
     if (extension == ".png") return png_palette_swatch();
     return std::nullopt;
 }

@@ -14,8 +14,13 @@ enum class ImageFormat { Png, Xpm };
 
 std::string_view extension_of(ImageFormat format);
 
-// The index that stands for transparency in an indexed PNG: the highest one
-// the picture does not use. None when it uses all 256.
+// The entry unpacked PNGs erase with: a duplicate black that the nearest-colour
+// mapping never produces (it gives the lowest index of equal colours).
+inline constexpr std::uint8_t PreferredTransparentIndex = 254;
+
+// The index that stands for transparency in an indexed PNG: one the picture
+// does not use, the duplicate blacks 254 down to 240 first, then the highest
+// unused. None when it uses all 256.
 std::optional<std::uint8_t> transparent_index(const PixelUse& use);
 
 struct ImageFile {

@@ -20,11 +20,14 @@ std::vector<std::uint8_t> hex_palette_file();
 // Adobe Color Table (.act): 256 red, green, blue triples.
 std::vector<std::uint8_t> act_palette_file();
 
+// JASC-PAL (.pal), as Paint Shop Pro and many sprite editors read it.
+std::vector<std::uint8_t> jasc_palette_file();
+
 // A 16 x 16 indexed PNG whose pixel i, row by row, is index i.
 std::vector<std::uint8_t> png_palette_swatch();
 
-// The file for `path`, chosen by its extension in any case: .gpl, .hex, .act
-// or .png. std::nullopt for any other extension, so the caller words the
+// The file for `path`, chosen by its extension in any case: .gpl, .hex, .act,
+// .pal or .png. std::nullopt for any other extension, so the caller words the
 // complaint. Throws PngError only if the swatch cannot be encoded.
 std::optional<std::vector<std::uint8_t>> palette_file_for(std::string_view path);
 
