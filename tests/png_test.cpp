@@ -267,7 +267,7 @@ TEST(PaletteFiles, EachFormatListsThePaletteInOrder)
         std::string name;
         std::getline(fields >> colour.red >> colour.green >> colour.blue >> std::ws, name);
         EXPECT_EQ(colour, Palette[i]) << gpl[4 + i];
-        EXPECT_EQ(name, "Index " + std::to_string(i));
+        EXPECT_EQ(name, "Index " + std::to_string(i) + (i == 254 ? " (transparent in unpacked PNGs)" : ""));
         EXPECT_EQ(gpl[4 + i].find_first_not_of(" 0123456789"), 11u) << gpl[4 + i];  // three columns a channel
 
         EXPECT_EQ(hex[i].find_first_not_of("0123456789abcdef"), std::string::npos) << hex[i];
