@@ -214,10 +214,7 @@ std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::si
         return {};
     }
     if (id) *id = {status.st_dev, status.st_ino};
-    if (!clear_nonblocking(file.get())) {
-        error = last_error();
-        return {};
-    }
+    // O_NONBLOCK is left set: it changes nothing for a regular file.
     return read_to_end(file.get(), status, max_bytes, error);
 }
 

@@ -13,37 +13,57 @@ namespace tess {
 
 namespace {
 
-// Decoded pictures kept for reuse: a manifest may name one sheet or image
-// for many scenes. Past this many pixels the oldest are let go.
-constexpr std::uint64_t MaxCachedPixels = std::uint64_t{1} << 24;
+// Decoded pictures kept for reuse, since a manifest may name one sheet or
+// image for many scenes; each is let go after the last image that names it,
+// so a build holds only what it will use again. Past this many pixels the
+// kept ones are let go early.
+constexpr std::uint64_t MaxKeptPixels = std::uint64_t{1} << 22;
 
 class PictureCache {
 public:
-    explicit PictureCache(PictureSource& source) : source_(source) {}
-
-    const Picture& get(const std::string& path)
+    PictureCache(PictureSource& source, const Manifest& manifest) : source_(source)
     {
-        if (const auto found = pictures_.find(path); found != pictures_.end()) return *found->second;
-        auto picture = std::make_shared<const Picture>(read_picture(source_.read(path)));
-        const std::uint64_t pixels = picture->pixels.size();
-        if (cached_pixels_ + pixels > MaxCachedPixels) {
-            pictures_.clear();
-            cached_pixels_ = 0;
+        for (const ManifestScene& scene : manifest.scenes) {
+            if (!scene.sheet.empty()) ++uses_left_[scene.sheet];
+            for (const std::string& image : scene.images) ++uses_left_[image];
         }
-        cached_pixels_ += pixels;
-        return *pictures_.emplace(path, std::move(picture)).first->second;
+    }
+
+    // The picture for one use of it.
+    std::shared_ptr<const Picture> get(const std::string& path)
+    {
+        const bool last_use = --uses_left_[path] <= 0;
+        const auto found = kept_.find(path);
+        if (found != kept_.end()) {
+            std::shared_ptr<const Picture> picture = found->second;
+            if (last_use) {
+                kept_pixels_ -= picture->pixels.size();
+                kept_.erase(found);
+            }
+            return picture;
+        }
+        auto picture = std::make_shared<const Picture>(read_picture(source_.read(path)));
+        if (last_use) return picture;
+        if (kept_pixels_ + picture->pixels.size() > MaxKeptPixels) {
+            kept_.clear();
+            kept_pixels_ = 0;
+        }
+        kept_pixels_ += picture->pixels.size();
+        kept_.emplace(path, picture);
+        return picture;
     }
 
 private:
     PictureSource& source_;
-    std::map<std::string, std::shared_ptr<const Picture>> pictures_;
-    std::uint64_t cached_pixels_ = 0;
+    std::map<std::string, int> uses_left_;
+    std::map<std::string, std::shared_ptr<const Picture>> kept_;
+    std::uint64_t kept_pixels_ = 0;
 };
 
 class Builder {
 public:
     Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes)
-        : manifest_(manifest), pictures_(source), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
+        : manifest_(manifest), pictures_(source, manifest), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -126,7 +146,8 @@ private:
         for (std::size_t k = 0; k < scene.images.size(); ++k) {
             const ImagePlace place = image_place(static_cast<int>(k), scene.frames);
             located(scene, place.view, place.frame, scene.images[k], [&] {
-                const Picture& picture = pictures_.get(scene.images[k]);
+                const auto kept = pictures_.get(scene.images[k]);
+                const Picture& picture = *kept;
                 if (picture.width > TileWidth || picture.height > MaxCount) {
                     throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
                                     " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
@@ -142,7 +163,8 @@ private:
         if (manifest_.views == 0 || scene.frames == 0) return;
         int view = -1, frame = -1;
         located(scene, view, frame, scene.sheet, [&] {
-            const Picture& sheet = pictures_.get(scene.sheet);
+            const auto kept = pictures_.get(scene.sheet);
+            const Picture& sheet = *kept;
             const SheetLayout layout{manifest_.views, scene.frames, sheet.height / manifest_.views};
             if (static_cast<std::size_t>(sheet.width) != layout.width() || sheet.height % manifest_.views != 0 ||
                 layout.cell_height > MaxCount) {

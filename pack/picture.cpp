@@ -142,18 +142,23 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
             values[c] = *colour.index;
         } else {
             values[c] = rules.nearest(colour.rgb);
-            if (!in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
+            if (rules.strict() && !in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
         }
         if (colour.alpha != 0 && colour.alpha != Opaque) refused[c] = Refused::PartlyTransparent;
     }
 
     Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    const bool any_refused =
+        rules.strict() && std::any_of(refused.begin(), refused.end(), [](Refused r) { return r != Refused::No; });
     for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = picture.pixels.data() +
+                                   static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
+                                   static_cast<std::size_t>(x0);
+        Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
         for (int x = 0; x < width; ++x) {
-            const int px = x0 + x, py = y0 + y;
-            const std::uint32_t c = picture.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
-                                                   static_cast<std::size_t>(px)];
-            if (rules.strict() && refused[c] != Refused::No) {
+            const std::uint32_t c = row[x];
+            if (any_refused && refused[c] != Refused::No) {
+                const int px = x0 + x, py = y0 + y;
                 const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
                 PackLocation at;
                 at.x = px;
@@ -165,7 +170,7 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
                 }
                 throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour", at);
             }
-            image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = values[c];
+            out[x] = values[c];
         }
     }
     return image;
