@@ -147,6 +147,14 @@ public:
         }
         out_ << "scene " << number << " " << quoted(name) << " " << what << "\n";
     }
+    void moved(int a, int b, const std::string& name)
+    {
+        if (json_) {
+            return item("{\"kind\": \"scene moved\", \"scene_a\": " + std::to_string(a) + ", \"scene_b\": " +
+                        std::to_string(b) + ", " + named_text("name", name, Notation::Json) + "}");
+        }
+        out_ << "scene " << a << " " << quoted(name) << " moved to " << b << "\n";
+    }
     void renamed(int a, int b, const std::string& old_name, const std::string& new_name)
     {
         if (json_) {
@@ -335,6 +343,7 @@ DiffOutcome diff_tile_files(TileInput& a, TileInput& b, std::ostream& out, const
             differ();
         }
     };
+    int last_paired = -1;  // the furthest scene of B paired so far
     const int views = std::min(sa.header.views, sb.header.views);
     for (std::size_t i = 0; i < sa.scenes.size(); ++i) {
         const SceneInfo& scene_a = sa.scenes[i];
@@ -346,6 +355,11 @@ DiffOutcome diff_tile_files(TileInput& a, TileInput& b, std::ostream& out, const
             continue;
         }
         report_added(std::max(added_up_to, static_cast<std::size_t>(j)));
+        if (j < last_paired) {
+            report.moved(number, j, scene_a.name);
+            differ();
+        }
+        last_paired = std::max(last_paired, j);
         const SceneInfo& scene_b = sb.scenes[static_cast<std::size_t>(j)];
         const std::string name = label(scene_a, number);
         if (scene_a.name != scene_b.name) {
