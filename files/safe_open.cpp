@@ -250,6 +250,12 @@ std::optional<FileId> file_id_of(int fd)
     return FileId{status.st_dev, status.st_ino};
 }
 
+bool is_regular_file(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 Descriptor open_folder_beneath(int dir, const std::string& relative, std::error_code& error)
 {
     if (relative.starts_with('/')) {

@@ -72,6 +72,26 @@ std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t m
     return bytes;
 }
 
+DiskTileInput::DiskTileInput(const std::string& path, std::size_t max_bytes)
+    : path_(path), shown_(path == "-" ? "standard input" : path)
+{
+    open();
+    if (!files::is_regular_file(stream_->descriptor())) {
+        memory_ = std::make_unique<MemoryTileInput>(shown_, read_user_input(path, max_bytes));
+        stream_.reset();
+    }
+}
+
+std::streambuf& DiskTileInput::open()
+{
+    if (memory_) return memory_->open();
+    std::error_code error;
+    files::Descriptor fd = files::open_user_input(path_, error);
+    if (error) fail(shown_, "cannot read: " + error.message());
+    stream_ = std::make_unique<files::FileStream>(std::move(fd));
+    return *stream_->rdbuf();
+}
+
 DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs)
     : folder_name_(manifest_path == "-" ? "" : split_path(manifest_path).first), inputs_(std::move(inputs))
 {

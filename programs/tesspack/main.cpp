@@ -5,6 +5,8 @@
 
 #include "disk.hpp"
 #include "files/file_stream.hpp"
+#include "pack/diff.hpp"
+#include "pack/dump.hpp"
 #include "pack/error.hpp"
 #include "pack/examine.hpp"
 #include "pack/manifest.hpp"
@@ -25,10 +27,11 @@ constexpr std::size_t MaxTileFileBytes = std::size_t{1} << 30;
 // Far more files than any sprite set has, far fewer than a disk's inodes.
 constexpr std::uint64_t DefaultMaxFiles = 100'000;
 
-const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette"};
+const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette", "diff", "dump"};
 
 struct Arguments {
     std::string input;
+    std::string second;  // diff's B
     std::string output;
     bool output_given = false;
     std::string metric;
@@ -133,6 +136,26 @@ int run(const std::string& command, const Arguments& arguments)
         } catch (const std::ios_base::failure&) {
             throw PackError("cannot read");
         }
+    } else if (command == "diff") {
+        DiskTileInput a(arguments.input, MaxTileFileBytes), b(arguments.second, MaxTileFileBytes);
+        DiffOptions options;
+        options.json = arguments.json;
+        options.picture = arguments.output_given;
+        const DiffOutcome outcome = diff_tile_files(a, b, std::cout, options);
+        if (arguments.output_given) {
+            if (outcome.picture.empty()) {
+                say("no image's pixels differ; " + arguments.output + " not written");
+            } else {
+                write_user_file(arguments.output, "", outcome.picture);
+            }
+        }
+        return outcome.differ ? Failed : 0;
+    } else if (command == "dump") {
+        std::error_code error;
+        files::Descriptor fd = files::open_user_input(arguments.input, error);
+        if (error) throw PackError("cannot read: " + error.message());
+        files::FileStream in(std::move(fd));
+        dump_tile_file(*in.rdbuf(), std::cout);
     } else if (command == "preview") {
         const std::vector<std::uint8_t> png = preview_png(read_user_input(arguments.input, MaxTileFileBytes), arguments.scale);
         write_user_file(arguments.output, "", png);
@@ -196,8 +219,17 @@ int tesspack(int argc, char** argv)
     CLI::App* palette = app.add_subcommand("palette", "Write the palette for image editors");
     output_option(palette, "FILE.gpl, FILE.hex, FILE.act or FILE.png")->required();
 
+    CLI::App* diff = app.add_subcommand("diff", "Say what changed from one tile file to another (status 1 when they differ)");
+    diff->add_option("A", arguments.input, "The tile file before, or - for standard input")->required();
+    diff->add_option("B", arguments.second, "The tile file after")->required();
+    diff->add_flag("--json", arguments.json, "As JSON, for scripts");
+    output_option(diff, "A PNG of every image that differs: A, B and the changed pixels");
+
+    CLI::App* dump = app.add_subcommand("dump", "Write a tile file as text, a line a row of pixels (for git diff)");
+    dump->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
+
     if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
-        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview and palette (see tesspack --help)");
+        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview, palette, diff and dump (see tesspack --help)");
         return UsageError;
     }
     try {
