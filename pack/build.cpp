@@ -1,11 +1,12 @@
 #include "pack/build.hpp"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
 #include "pack/error.hpp"
 #include "pack/picture.hpp"
-#include "pack/sheet.hpp"
+#include "scene_layout.hpp"
 #include "tile/file.hpp"
 #include "tile/image.hpp"
 
@@ -63,7 +64,7 @@ private:
 class Builder {
 public:
     Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes)
-        : manifest_(manifest), pictures_(source, manifest), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
+        : manifest_(manifest), source_(source), pictures_(source, manifest), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -72,12 +73,13 @@ public:
     {
         check_least_size();
         for (const ManifestScene& scene : manifest_.scenes) {
-            writer_.scene(scene.frames, scene.name);
-            if (scene.sheet.empty()) {
-                from_images(scene);
-            } else {
-                from_sheet(scene);
+            if (laid_out(scene)) {
+                from_layout(scene);
+                ++built_.scenes;
+                continue;
             }
+            writer_.scene(scene.frames, scene.name);
+            from_images(scene);
             ++built_.scenes;
         }
         writer_.finish();
@@ -158,32 +160,61 @@ private:
         }
     }
 
-    void from_sheet(const ManifestScene& scene)
+    // Grids, atlases, patterns, trimming, anchors and mirrors; the plain
+    // forms keep their own faster road.
+    static bool laid_out(const ManifestScene& scene)
     {
-        if (manifest_.views == 0 || scene.frames == 0) return;
-        int view = -1, frame = -1;
-        located(scene, view, frame, scene.sheet, [&] {
-            const auto kept = pictures_.get(scene.sheet);
-            const Picture& sheet = *kept;
-            const SheetLayout layout{manifest_.views, scene.frames, sheet.height / manifest_.views};
-            if (static_cast<std::size_t>(sheet.width) != layout.width() || sheet.height % manifest_.views != 0 ||
-                layout.cell_height > MaxCount) {
-                throw PackError("the sheet is " + std::to_string(sheet.width) + " x " + std::to_string(sheet.height) +
-                                " pixels; " + std::to_string(scene.frames) + " frames of " + std::to_string(TileWidth) +
-                                " need " + std::to_string(layout.width()) + " wide, and the height must be " +
-                                std::to_string(manifest_.views) + " views times an image height of at most " +
-                                std::to_string(MaxCount));
+        return scene.grid || scene.atlas || scene.placement != Placement{} ||
+               std::any_of(scene.images.begin(), scene.images.end(), is_pattern) || !scene.sheet.empty();
+    }
+
+    void from_layout(const ManifestScene& scene)
+    {
+        // Each picture the layout asks for is held for the whole scene: it
+        // may look at one picture many times.
+        std::map<std::string, std::shared_ptr<const Picture>> held;
+        const PictureLoader load = [&](const std::string& path) -> const Picture& {
+            std::shared_ptr<const Picture>& picture = held[path];
+            if (!picture) picture = pictures_.get(path);
+            return *picture;
+        };
+        try {
+            SceneLayout layout(scene, manifest_.views, manifest_.views_stated, source_, load);
+            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
+            writer_.scene(layout.frames(), scene.name);
+            for (std::size_t k = 0; k < layout.size(); ++k) {
+                const ImagePlace place = image_place(static_cast<int>(k), layout.frames());
+                located(scene, place.view, place.frame, layout.path(k), [&] {
+                    const Picture image = layout.placed(k, load);
+                    try {
+                        put(image, 0, 0, image.width, image.height);
+                    } catch (PackError& error) {
+                        if (error.where().x < 0) throw;
+                        // The pixel named where it is in the user's picture.
+                        const auto [x, y] = layout.source_point(k, error.where().x, error.where().y);
+                        std::string what = error.what();
+                        const std::string placed_at = " at x " + std::to_string(error.where().x) + ", y " + std::to_string(error.where().y);
+                        if (const std::size_t found = what.find(placed_at); found != std::string::npos) {
+                            what.replace(found, placed_at.size(), " at x " + std::to_string(x) + ", y " + std::to_string(y));
+                        }
+                        PackLocation where = error.where();
+                        where.x = x;
+                        where.y = y;
+                        throw PackError(what, where);
+                    }
+                });
             }
-            for (view = 0; view < layout.views; ++view) {
-                for (frame = 0; frame < layout.frames; ++frame) {
-                    put(sheet, static_cast<int>(layout.left(frame)), static_cast<int>(layout.top(view)), TileWidth,
-                        layout.cell_height);
-                }
+        } catch (PackError& error) {
+            if (error.where().scene < 0 && error.where().line == 0) {
+                error.where().scene = built_.scenes;
+                error.where().scene_name = scene.name;
             }
-        });
+            throw;
+        }
     }
 
     const Manifest& manifest_;
+    PictureSource& source_;
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;

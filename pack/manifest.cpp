@@ -2,9 +2,11 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
+#include "layout_keys.hpp"
 #include "pack/error.hpp"
 #include "pack/text.hpp"
 #include "tile/format.hpp"
@@ -154,12 +156,15 @@ public:
         return result;
     }
 
-    std::string relative_path(const toml::node& node, std::string_view key, const std::string& in) const
+    // A picture to read: relative to the manifest's folder, or absolute.
+    std::string picture_path(const toml::node& node, std::string_view key, const std::string& in) const
     {
         const std::string value = text(node, key, in);
-        check_relative(value, &node, key, in);
+        if (value.empty() || value.find('\0') != std::string::npos) fail(&node, "'" + std::string(key) + "' must be a path" + in);
         return value;
     }
+
+    const std::string& file() const { return file_; }
 
     void check_relative(const std::string& value, const toml::node* node, std::string_view key, const std::string& in) const
     {
@@ -172,10 +177,12 @@ private:
     std::string file_;
 };
 
-ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views)
+ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Placement& defaults)
 {
     const std::string in = " in scene " + std::to_string(number);
-    check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet"}, in);
+    check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet", "atlas", "tags", "frame_names", "trim",
+                            "anchor", "mirrored"},
+                    in);
     ManifestScene scene_entry;
     scene_entry.name = *check.text_or_bytes(scene, "name", true, in);
     try {
@@ -183,24 +190,31 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     } catch (const TileError& error) {
         check.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description() + in);
     }
-    scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
+    const toml::node* atlas = scene.get("atlas");
+    scene_entry.frames_stated = !atlas || scene.get("frames");
+    if (scene_entry.frames_stated) scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
 
     const toml::node* images = scene.get("images");
     const toml::node* sheet = scene.get("sheet");
     if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
+    if (atlas && (images || sheet)) check.fail(atlas, "give the scene's 'images', 'sheet' or 'atlas', only one" + in);
+    read_layout_keys(scene, check.file(), in, views, defaults, scene_entry);
+    if (atlas) return scene_entry;
     if (sheet) {
-        scene_entry.sheet = check.relative_path(*sheet, "sheet", in);
+        if (!sheet->is_table()) scene_entry.sheet = check.picture_path(*sheet, "sheet", in);
         return scene_entry;
     }
     const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
     if (!images) {
-        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet')" + in);
+        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')" + in);
         return scene_entry;
     }
     const toml::array* array = images->as_array();
     if (!array) check.fail(images, "'images' must be an array of paths" + in);
-    for (const toml::node& image : *array) scene_entry.images.push_back(check.relative_path(image, "images", in));
-    if (scene_entry.images.size() != wanted) {
+    for (const toml::node& image : *array) scene_entry.images.push_back(check.picture_path(image, "images", in));
+    // Patterns are counted once the build has expanded them.
+    const bool patterns = std::any_of(scene_entry.images.begin(), scene_entry.images.end(), is_pattern);
+    if (!patterns && scene_entry.images.size() != wanted) {
         check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
                                std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +
                                std::to_string(wanted) + in);
@@ -233,11 +247,13 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         throw PackError(std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
-    check.only_keys(root, {"output", "output_bytes", "revision", "views", "metric", "strict", "scene"}, "");
+    check.only_keys(root, {"output", "output_bytes", "revision", "views", "metric", "strict", "scene", "trim", "anchor"}, "");
     Manifest manifest;
     manifest.file = file;
     manifest.revision = check.count(root, "revision", RevisionNumber, "");
     manifest.views = check.count(root, "views", 1, "");
+    manifest.views_stated = root.get("views") != nullptr;
+    const Placement defaults = read_placement_defaults(root, file);
     if (const auto output = check.text_or_bytes(root, "output", false, "")) {
         const toml::node* node = root.get("output") ? root.get("output") : root.get("output_bytes");
         check.check_relative(*output, node, "output", "");
@@ -269,7 +285,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         }
         int number = 0;
         for (const toml::node& scene : *array) {
-            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views));
+            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views, defaults));
         }
     }
     return manifest;
@@ -286,14 +302,17 @@ std::string manifest_text(const Manifest& manifest)
         << "strict = " << (manifest.strict ? "true" : "false") << "\n";
     for (const ManifestScene& scene : manifest.scenes) {
         out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
-        out << "frames = " << scene.frames << "\n";
-        if (!scene.sheet.empty()) {
+        if (scene.frames_stated) out << "frames = " << scene.frames << "\n";
+        if (scene.grid || scene.atlas) {
+            out << layout_text(scene);
+        } else if (!scene.sheet.empty()) {
             out << "sheet = " << toml_string(scene.sheet) << "\n";
         } else if (!scene.images.empty()) {
             out << "images = [\n";
             for (const auto& image : scene.images) out << "    " << toml_string(image) << ",\n";
             out << "]\n";
         }
+        if (!scene.grid && !scene.atlas) out << layout_text(scene);
     }
     return out.str();
 }

@@ -116,7 +116,7 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
     manifest.output = options.name + ".til";
     manifest.revision = plan.header.revision_number;
     manifest.views = views;
-    for (const UnpackScene& scene : plan.scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}});
+    for (const UnpackScene& scene : plan.scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}, {}, {}, true, {}});
 
     std::vector<Pixel> sheet;  // the current scene's, when it is one
     SheetLayout layout;

@@ -25,6 +25,7 @@ class DiskPictures final : public PictureSource {
 public:
     DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs);
     std::vector<std::uint8_t> read(const std::string& path) override;
+    std::vector<std::string> list(const std::string& folder) override;
     int folder() const { return folder_.get(); }
     const std::string& folder_name() const { return folder_name_; }
     bool was_read(const files::FileId& file) const;

@@ -99,6 +99,7 @@ int run(const std::string& command, const Arguments& arguments)
         if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
         DiskPictures pictures(arguments.input, {manifest_id});
         const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size);
+        for (const std::string& note : built.notes) say(note);
         const std::string written =
             arguments.output_given
                 ? write_user_file(arguments.output, manifest.output.substr(manifest.output.find_last_of('/') + 1),

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pack/layout.hpp"
 #include "palette/metric.hpp"
 
 namespace tess {
@@ -15,6 +17,10 @@ struct ManifestScene {
     int frames = 0;
     std::vector<std::string> images;  // as written, relative to the manifest's folder
     std::string sheet;                // empty when the scene lists images
+    std::optional<SheetGrid> grid;    // the sheet cut as a grid of any cell size
+    std::optional<AtlasChoice> atlas;  // instead of images or a sheet
+    bool frames_stated = true;        // false: an atlas gives the number
+    Placement placement;
 };
 
 // What a manifest asks for. `file` names the manifest in messages; paths are
@@ -24,6 +30,7 @@ struct Manifest {
     std::string output;
     int revision = 2;
     int views = 1;
+    bool views_stated = true;  // false: a sheet's cell height is guessed from it
     Metric metric = Metric::L2;
     bool strict = false;
     std::vector<ManifestScene> scenes;
