@@ -329,5 +329,35 @@ TEST(TesspackHostilePacks, MessagesNameWhatIsWrong)
     }
 }
 
+// diff's status tells scripts what it found: the same, different, a file it
+// could not compare, a wrong call.
+TEST(TesspackDiff, StatusesOfTheProgram)
+{
+    TempFolder folder;
+    std::filesystem::copy_file(Examples / "knight.til", folder / "a.til");
+    std::filesystem::copy_file(Examples / "knight.til", folder / "same.til");
+    std::string changed = read_file(Examples / "knight.til");
+    changed[3] = 3;  // the revision
+    write_file(folder / "b.til", changed);
+    write_file(folder / "cut.til", changed.substr(0, 20));
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string output;  // the start of standard output
+        std::string errors;  // the start of standard error
+    } cases[] = {
+        {{"diff", "a.til", "same.til"}, 0, "", ""},
+        {{"diff", "a.til", "b.til"}, 1, "revision: 2 -> 3", ""},
+        {{"diff", "a.til", "cut.til"}, 1, "", "tesspack: cut.til: damaged, so it cannot be compared"},
+        {{"diff", "a.til"}, 2, "", "tesspack: "},
+    };
+    for (const auto& c : cases) {
+        const auto result = tesspack(c.arguments, folder.path());
+        EXPECT_EQ(result.status, c.status) << c.arguments.back() << ": " << result.errors;
+        EXPECT_TRUE(result.output.starts_with(c.output)) << result.output;
+        EXPECT_TRUE(result.errors.starts_with(c.errors)) << result.errors;
+    }
+}
+
 }  // namespace
 }  // namespace tess
