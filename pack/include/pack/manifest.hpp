@@ -15,6 +15,9 @@ struct ManifestScene {
     int frames = 0;
     std::vector<std::string> images;  // as written, relative to the manifest's folder
     std::string sheet;                // empty when the scene lists images
+    // `frames_from = "gif"`: `images` holds one animated GIF a view, whose
+    // frames are the view's; `frames` is -1 when the GIFs are to say.
+    bool frames_from_gif = false;
 };
 
 // What a manifest asks for. `file` names the manifest in messages; paths are
