@@ -121,14 +121,14 @@ int run(const std::string& command, const Arguments& arguments)
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
     } else if (command == "unpack") {
+        if (arguments.format == "gif" && arguments.sheets) {
+            throw UsageFault("--format gif writes one GIF a view, --sheets one sheet a scene: choose one");
+        }
         const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
         const std::vector<std::uint8_t> tile = read_user_input(arguments.input, MaxTileFileBytes);
         UnpackOptions options;
         options.format = arguments.format == "xpm" ? ImageFormat::Xpm : ImageFormat::Png;
-        if (arguments.format == "gif") {
-            if (arguments.sheets) throw UsageFault("--format gif writes one GIF a view, --sheets one sheet a scene: choose one");
-            options.format = ImageFormat::Gif;
-        }
+        if (arguments.format == "gif") options.format = ImageFormat::Gif;
         options.sheets = arguments.sheets;
         options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
         if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
