@@ -54,6 +54,8 @@ public:
         return picture;
     }
 
+    PictureSource& source() { return source_; }
+
 private:
     PictureSource& source_;
     std::map<std::string, int> uses_left_;
@@ -73,6 +75,11 @@ public:
     {
         check_least_size();
         for (const ManifestScene& scene : manifest_.scenes) {
+            if (scene.frames_from_gif) {
+                from_gif_views(scene);
+                ++built_.scenes;
+                continue;
+            }
             if (laid_out(scene)) {
                 from_layout(scene);
                 ++built_.scenes;
@@ -94,7 +101,7 @@ private:
         std::uint64_t least = TileHeaderSize;
         for (const ManifestScene& scene : manifest_.scenes) {
             least += 2 + scene.name.size() +
-                     ImageRecordSize * static_cast<std::uint64_t>(scene.frames) * static_cast<std::uint64_t>(manifest_.views);
+                     ImageRecordSize * static_cast<std::uint64_t>(std::max(scene.frames, 0)) * static_cast<std::uint64_t>(manifest_.views);
         }
         if (least > max_bytes_) refuse_size(least);
     }
@@ -143,6 +150,72 @@ private:
         if (built_.bytes.size() > max_bytes_) refuse_size(built_.bytes.size());
     }
 
+    static void check_image_size(const Picture& picture)
+    {
+        if (picture.width > TileWidth || picture.height > MaxCount) {
+            throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                            " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
+                            std::to_string(MaxCount));
+        }
+    }
+
+    // One animated GIF a view. The scene's frame count is only known once
+    // every GIF is read, so the images wait encoded (no larger than the file
+    // they go into) until all views agree on it.
+    void from_gif_views(const ManifestScene& scene)
+    {
+        struct Encoded {
+            int height;
+            std::vector<std::uint8_t> data;
+        };
+        std::vector<std::vector<Encoded>> views(scene.images.size());
+        std::uint64_t held = built_.bytes.size();
+        int view = -1, frame = -1;
+        for (view = 0; view < static_cast<int>(views.size()); ++view) {
+            const std::string& path = scene.images[static_cast<std::size_t>(view)];
+            frame = -1;
+            located(scene, view, frame, path, [&] {
+                const std::vector<Picture> frames = read_picture_frames(pictures_.source().read(path));
+                for (frame = 0; frame < static_cast<int>(frames.size()); ++frame) {
+                    const Picture& picture = frames[static_cast<std::size_t>(frame)];
+                    check_image_size(picture);
+                    const Image image = picture_image(picture, 0, 0, picture.width, picture.height, rules_);
+                    Encoded encoded{image.height, encode_image(image)};
+                    held += ImageRecordSize + encoded.data.size();
+                    if (held > max_bytes_) refuse_size(held);
+                    views[static_cast<std::size_t>(view)].push_back(std::move(encoded));
+                }
+            });
+        }
+
+        int frames = scene.frames;
+        bool differ = false;
+        for (const auto& encoded : views) differ = differ || encoded.size() != views.front().size();
+        if (differ) {
+            std::string counts;
+            for (std::size_t v = 0; v < views.size(); ++v) {
+                counts += (v ? ", " : "") + scene.images[v] + " " + std::to_string(views[v].size());
+            }
+            throw PackError("the views' GIFs differ in their number of frames: " + counts, at(scene, -1, -1, ""));
+        }
+        if (!views.empty()) {
+            const auto count = static_cast<int>(views.front().size());
+            if (frames >= 0 && frames != count) {
+                throw PackError("the GIFs have " + std::to_string(count) + " frames, the scene's 'frames' is " +
+                                    std::to_string(frames),
+                                at(scene, -1, -1, scene.images.front()));
+            }
+            frames = count;
+        }
+        writer_.scene(std::max(frames, 0), scene.name);
+        for (const auto& encoded : views) {
+            for (const Encoded& image : encoded) {
+                writer_.image(image.height, image.data);
+                ++built_.images;
+            }
+        }
+    }
+
     void from_images(const ManifestScene& scene)
     {
         for (std::size_t k = 0; k < scene.images.size(); ++k) {
@@ -150,11 +223,7 @@ private:
             located(scene, place.view, place.frame, scene.images[k], [&] {
                 const auto kept = pictures_.get(scene.images[k]);
                 const Picture& picture = *kept;
-                if (picture.width > TileWidth || picture.height > MaxCount) {
-                    throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-                                    " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
-                                    std::to_string(MaxCount));
-                }
+                check_image_size(picture);
                 put(picture, 0, 0, picture.width, picture.height);
             });
         }

@@ -177,11 +177,30 @@ private:
     std::string file_;
 };
 
+// A scene of one animated GIF a view: `frames` may be left to the GIFs.
+ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, const toml::node& from,
+                             ManifestScene entry, int views, const std::string& in)
+{
+    if (check.text(from, "frames_from", in) != "gif") check.fail(&from, "'frames_from' can only be \"gif\"" + in);
+    if (scene.get("sheet")) check.fail(scene.get("sheet"), "frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet'" + in);
+    entry.frames_from_gif = true;
+    entry.frames = scene.get("frames") ? check.count(scene, "frames", std::nullopt, in) : -1;
+    const toml::node* images = scene.get("images");
+    const toml::array* array = images ? images->as_array() : nullptr;
+    if (!array) check.fail(images ? images : &scene, "frames_from = \"gif\" needs 'images', an array of one GIF a view" + in);
+    for (const toml::node& image : *array) entry.images.push_back(check.picture_path(image, "images", in));
+    if (entry.images.size() != static_cast<std::size_t>(views)) {
+        check.fail(images, std::to_string(entry.images.size()) + " GIFs given for " + std::to_string(views) +
+                               " views; frames_from = \"gif\" takes one a view" + in);
+    }
+    return entry;
+}
+
 ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Placement& defaults)
 {
     const std::string in = " in scene " + std::to_string(number);
     check.only_keys(scene, {"name", "name_bytes", "frames", "images", "sheet", "atlas", "tags", "frame_names", "trim",
-                            "anchor", "mirrored"},
+                            "anchor", "mirrored", "frames_from"},
                     in);
     ManifestScene scene_entry;
     scene_entry.name = *check.text_or_bytes(scene, "name", true, in);
@@ -190,6 +209,7 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     } catch (const TileError& error) {
         check.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description() + in);
     }
+    if (const toml::node* from = scene.get("frames_from")) return read_gif_scene(check, scene, *from, std::move(scene_entry), views, in);
     const toml::node* atlas = scene.get("atlas");
     scene_entry.frames_stated = !atlas || scene.get("frames");
     if (scene_entry.frames_stated) scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
@@ -302,12 +322,13 @@ std::string manifest_text(const Manifest& manifest)
         << "strict = " << (manifest.strict ? "true" : "false") << "\n";
     for (const ManifestScene& scene : manifest.scenes) {
         out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
-        if (scene.frames_stated) out << "frames = " << scene.frames << "\n";
+        if (scene.frames_stated && scene.frames >= 0) out << "frames = " << scene.frames << "\n";
+        if (scene.frames_from_gif) out << "frames_from = \"gif\"\n";
         if (scene.grid || scene.atlas) {
             out << layout_text(scene);
         } else if (!scene.sheet.empty()) {
             out << "sheet = " << toml_string(scene.sheet) << "\n";
-        } else if (!scene.images.empty()) {
+        } else if (!scene.images.empty() || scene.frames_from_gif) {
             out << "images = [\n";
             for (const auto& image : scene.images) out << "    " << toml_string(image) << ",\n";
             out << "]\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gif/gif_reader.hpp"
 #include "pack/error.hpp"
 #include "png/png_reader.hpp"
 #include "xpm/error.hpp"
@@ -44,6 +45,8 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
     return picture;
 }
 
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba);
+
 Picture png_picture(std::span<const std::uint8_t> file)
 {
     constexpr PngLimits limits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
@@ -70,11 +73,17 @@ Picture png_picture(std::span<const std::uint8_t> file)
         return picture;
     }
 
-    // Every distinct RGBA value once, sorted, and each pixel its number.
-    const std::size_t count = png.rgba.size() / 4;
+    return rgba_picture(picture.width, picture.height, png.rgba);
+}
+
+// Every distinct RGBA value once, sorted, and each pixel its number.
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
+{
+    Picture picture{width, height, {}, {}};
+    const std::size_t count = rgba.size() / 4;
     std::vector<std::uint32_t> values(count);
     for (std::size_t p = 0; p < count; ++p) {
-        const std::uint8_t* c = &png.rgba[p * 4];
+        const std::uint8_t* c = &rgba[p * 4];
         values[p] = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
     }
     // Only where a run of one colour starts: pictures are mostly runs.
@@ -102,6 +111,46 @@ Picture png_picture(std::span<const std::uint8_t> file)
     return picture;
 }
 
+// A still GIF may be a sheet; an animated one's frames are images, at most
+// as many as a scene has frames.
+constexpr GifLimits PictureGifLimits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
+                                     MaxPicturePixels, MaxCount, MaxPicturePixels};
+
+std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file)
+{
+    GifAnimation gif;
+    try {
+        gif = read_gif(file, PictureGifLimits);
+    } catch (const GifError& error) {
+        throw PackError(error.what());
+    }
+    const int width = static_cast<int>(gif.width), height = static_cast<int>(gif.height);
+    std::vector<Picture> pictures;
+    pictures.reserve(gif.frames.size());
+    if (gif.indexed) {
+        // A table that is ours, entry for entry, names its indices.
+        GifIndexed& indexed = *gif.indexed;
+        const bool ours = indexed.palette.size() <= Palette.size() &&
+                          std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
+        std::vector<PictureColour> colours;
+        for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
+            const bool clear = indexed.transparent == i;
+            colours.push_back({indexed.palette[i], static_cast<std::uint8_t>(clear ? 0 : Opaque),
+                               ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
+        }
+        for (std::vector<std::uint8_t>& frame : indexed.frames) {
+            pictures.push_back({width, height, colours, {frame.begin(), frame.end()}});
+            std::vector<std::uint8_t>().swap(frame);
+        }
+        return pictures;
+    }
+    for (GifFrame& frame : gif.frames) {
+        pictures.push_back(rgba_picture(width, height, frame.rgba));
+        std::vector<std::uint8_t>().swap(frame.rgba);
+    }
+    return pictures;
+}
+
 std::string hex_colour(const Rgb& rgb)
 {
     char text[8];
@@ -116,7 +165,23 @@ bool in_palette(const Rgb& rgb) { return std::find(Palette.begin(), Palette.end(
 
 Picture read_picture(std::span<const std::uint8_t> file)
 {
+    if (looks_like_gif(file)) {
+        std::vector<Picture> frames = gif_pictures(file);
+        if (frames.size() > 1) {
+            throw PackError("an animated GIF of " + std::to_string(frames.size()) +
+                            " frames; with frames_from = \"gif\" in its scene it gives a view's frames");
+        }
+        return std::move(frames.front());
+    }
     return looks_like_png(file) ? png_picture(file) : xpm_picture(file);
+}
+
+std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file)
+{
+    if (looks_like_gif(file)) return gif_pictures(file);
+    std::vector<Picture> one;
+    one.push_back(read_picture(file));
+    return one;
 }
 
 std::uint8_t ColourRules::nearest(const Rgb& colour)

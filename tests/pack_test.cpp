@@ -66,6 +66,7 @@ TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
         {ImageFormat::Png, true, "gen"},
         {ImageFormat::Xpm, true, "gen"},
         {ImageFormat::Png, false, "not utf-8 \xff"},
+        {ImageFormat::Gif, false, "gen"},
     };
     for (int round = 0; round < 40; ++round) {
         const Bytes tile = random_tile(random);

@@ -141,7 +141,7 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
 TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
 {
     TempFolder folder;
-    const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif"},
+    const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif", "--sheets"},
                                                {"list", "a.til", "--yaml"}, {"preview", "a.til"}};
     for (const auto& arguments : usages) {
         const auto result = tesspack(arguments, folder.path());

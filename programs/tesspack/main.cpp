@@ -1,12 +1,16 @@
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "disk.hpp"
 #include "files/file_stream.hpp"
 #include "pack/diff.hpp"
 #include "pack/dump.hpp"
+#include "pack/animation.hpp"
 #include "pack/error.hpp"
 #include "pack/examine.hpp"
 #include "pack/manifest.hpp"
@@ -26,6 +30,8 @@ constexpr std::size_t MaxManifestBytes = 64 << 20;
 constexpr std::size_t MaxTileFileBytes = std::size_t{1} << 30;
 // Far more files than any sprite set has, far fewer than a disk's inodes.
 constexpr std::uint64_t DefaultMaxFiles = 100'000;
+// Ten frames a second, as sprite tools show a walk.
+constexpr int DefaultDelayMs = 100;
 
 const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette", "diff", "dump"};
 
@@ -39,6 +45,8 @@ struct Arguments {
     bool sheets = false;
     bool json = false;
     int scale = 1;
+    std::optional<std::string> scene;  // preview -o x.gif
+    std::optional<int> delay_ms;
     std::uint64_t max_size = DefaultMaxTileBytes;
     std::uint64_t max_files = DefaultMaxFiles;
 };
@@ -88,6 +96,15 @@ std::string default_folder(const std::string& tile)
     return folder;
 }
 
+// An animated preview is asked for by the output's ending, in any case.
+bool is_gif_path(const std::string& path)
+{
+    if (path.size() < 4) return false;
+    std::string ending = path.substr(path.size() - 4);
+    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ending == ".gif";
+}
+
 int run(const std::string& command, const Arguments& arguments)
 {
     if (arguments.output_given && arguments.output.empty()) throw UsageFault("-o needs a name, not an empty one");
@@ -108,10 +125,14 @@ int run(const std::string& command, const Arguments& arguments)
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
     } else if (command == "unpack") {
+        if (arguments.format == "gif" && arguments.sheets) {
+            throw UsageFault("--format gif writes one GIF a view, --sheets one sheet a scene: choose one");
+        }
         const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
         const std::vector<std::uint8_t> tile = read_user_input(arguments.input, MaxTileFileBytes);
         UnpackOptions options;
         options.format = arguments.format == "xpm" ? ImageFormat::Xpm : ImageFormat::Png;
+        if (arguments.format == "gif") options.format = ImageFormat::Gif;
         options.sheets = arguments.sheets;
         options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
         if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
@@ -158,6 +179,14 @@ int run(const std::string& command, const Arguments& arguments)
         files::FileStream in(std::move(fd));
         dump_tile_file(*in.rdbuf(), std::cout);
     } else if (command == "preview") {
+        if (is_gif_path(arguments.output)) {
+            const std::vector<std::uint8_t> gif = preview_gif(read_user_input(arguments.input, MaxTileFileBytes),
+                                                              arguments.scene, arguments.scale,
+                                                              arguments.delay_ms.value_or(DefaultDelayMs));
+            write_user_file(arguments.output, "", gif);
+            return 0;
+        }
+        if (arguments.scene || arguments.delay_ms) throw UsageFault("--scene and --delay are for an animated preview, -o NAME.gif");
         const std::vector<std::uint8_t> png = preview_png(read_user_input(arguments.input, MaxTileFileBytes), arguments.scale);
         write_user_file(arguments.output, "", png);
     } else if (command == "palette") {
@@ -200,8 +229,9 @@ int tesspack(int argc, char** argv)
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
     unpack->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
     output_option(unpack, "The folder to write into (default: FILE without .til)");
-    unpack->add_option("--format", arguments.format, "Image files: png (indexed, in the palette) or xpm")
-        ->check(CLI::IsMember({"png", "xpm"}));
+    unpack->add_option("--format", arguments.format,
+                       "Image files: png (indexed, in the palette), xpm, or gif (one animated GIF a view)")
+        ->check(CLI::IsMember({"png", "xpm", "gif"}));
     unpack->add_flag("--sheets", arguments.sheets, "One sheet a scene: a row a view, a column a frame");
     unpack->add_option("--max-files", arguments.max_files, "Refuse to write more files than this (default 100000)");
 
@@ -214,8 +244,11 @@ int tesspack(int argc, char** argv)
 
     CLI::App* preview = app.add_subcommand("preview", "Write one picture of every scene's sheet");
     preview->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
-    output_option(preview, "The PNG to write")->required();
+    output_option(preview, "The PNG to write, or a GIF (NAME.gif) to animate")->required();
     preview->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
+    preview->add_option("--scene", arguments.scene, "GIF: only the scene of this name (default: every scene in turn)");
+    preview->add_option("--delay", arguments.delay_ms, "GIF: milliseconds a frame, 10 to 60000 (default 100)")
+        ->check(CLI::Range(10, 60000));
 
     CLI::App* palette = app.add_subcommand("palette", "Write the palette for image editors");
     output_option(palette, "FILE.gpl, FILE.hex, FILE.act or FILE.png")->required();

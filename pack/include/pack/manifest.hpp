@@ -21,6 +21,9 @@ struct ManifestScene {
     std::optional<AtlasChoice> atlas;  // instead of images or a sheet
     bool frames_stated = true;        // false: an atlas gives the number
     Placement placement;
+    // `frames_from = "gif"`: `images` holds one animated GIF a view, whose
+    // frames are the view's; `frames` is -1 when the GIFs are to say.
+    bool frames_from_gif = false;
 };
 
 // What a manifest asks for. `file` names the manifest in messages; paths are
