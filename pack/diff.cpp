@@ -334,7 +334,10 @@ DiffOutcome diff_tile_files(TileInput& a, TileInput& b, std::ostream& out, const
         report.number("views", sa.header.views, sb.header.views);
         differ();
     }
-    const auto [partner_a, partner_b] = paired(sa.scenes, sb.scenes);
+    // Named, not bound: a lambda below reads partner_b.
+    const auto partners = paired(sa.scenes, sb.scenes);
+    const std::vector<int>& partner_a = partners.first;
+    const std::vector<int>& partner_b = partners.second;
     std::size_t added_up_to = 0;  // scenes of B before this one are reported
     const auto report_added = [&](std::size_t end) {
         for (; added_up_to < end; ++added_up_to) {
