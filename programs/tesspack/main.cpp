@@ -64,7 +64,8 @@ std::string rendered(const PackError& error, const std::string& input)
     std::string where;
     if (at.scene >= 0) {
         where = "scene " + std::to_string(at.scene) + " \"" + at.scene_name + "\"";
-        if (at.view >= 0) where += ", view " + std::to_string(at.view) + ", frame " + std::to_string(at.frame);
+        if (at.view >= 0) where += ", view " + std::to_string(at.view);
+        if (at.frame >= 0) where += ", frame " + std::to_string(at.frame);
         if (!at.file.empty()) where += " (" + at.file + ")";
     } else {
         where = at.file.empty() ? input : at.file;
