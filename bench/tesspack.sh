@@ -26,6 +26,9 @@
 #      tessenc L2, one process a frame, on every BENCH_SAMPLE-th XPM frame
 #      (run_each), and the do-nothing process the same way, the floor of any
 #      one-process-a-frame road
+#      the floors: bench/read_files.c reading the same XPMs and indexed PNGs,
+#      bench/write_files.c creating, writing and renaming as many files of
+#      the sizes unpack writes             goal: build <= 3x, unpack <= 1.5x
 #    and prints frames per second (on the mean, the best run and the CPU time),
 #    the time a frame, and tessenc's time a frame over tesspack build's (goal:
 #    build at least 50x faster a frame). Each unpack run writes into the same
@@ -62,6 +65,8 @@ show cmake --preset release -B "$build" >/dev/null
 show cmake --build "$build" -j 2 --target tessenc tesspack >/dev/null
 show gcc -O2 -static -o "$scratch/run_each" bench/run_each.c
 show gcc -O2 -static -o "$scratch/noop" bench/noop.c
+show gcc -O2 -static -o "$scratch/read_files" bench/read_files.c
+show gcc -O2 -static -o "$scratch/write_files" bench/write_files.c
 
 tessenc=$build/programs/tessenc
 tesspack=$build/programs/tesspack/tesspack
@@ -100,6 +105,14 @@ for manifest in frames/rgba/frames.toml indexed/frames.toml keyed/frames.toml; d
 done
 echo "every set builds the same tile file"
 
+# The floors: the same files read, or as many files of the same sizes
+# written, with nothing else done.
+find frames/xpm -name '*.xpm' | sort >xpm.list
+find indexed -name '*.png' | sort >png.list
+(cd indexed && find . -maxdepth 1 -type f -printf '%s %f\n') >png.sizes
+(cd keyed && find . -maxdepth 1 -type f -printf '%s %f\n') >xpm.sizes
+mkdir floor_out
+
 # tessenc writes its tile file beside its input: the sample is copied apart.
 mkdir sample
 find frames/xpm -name '*.xpm' | sort | awk -v n="$sample_every" 'NR % n == 1' | xargs cp -t sample
@@ -120,6 +133,10 @@ show hyperfine -N --style "$style" --warmup 1 --runs "$runs" --export-json "$res
     -n "build from indexed PNG" "$tesspack build indexed/frames.toml -o out.til" \
     -n "unpack to XPM" "$tesspack unpack frames.til -o out_xpm --format xpm" \
     -n "unpack to PNG" "$tesspack unpack frames.til -o out_png --format png" \
+    -n "floor: read the XPMs" "$scratch/read_files xpm.list" \
+    -n "floor: read the indexed PNGs" "$scratch/read_files png.list" \
+    -n "floor: write as many XPM-sized files" "$scratch/write_files floor_out xpm.sizes" \
+    -n "floor: write as many PNG-sized files" "$scratch/write_files floor_out png.sizes" \
     -n "tessenc, a process a frame" "$run_each walk.name sample.list $tessenc L2" \
     -n "noop, a process a frame" "$run_each walk.name sample.list $noop"
 

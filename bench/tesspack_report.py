@@ -25,6 +25,14 @@ RATE_GOALS = [
     ("unpack to PNG", 5_000),
 ]
 PER_PROCESS = ["tessenc, a process a frame", "noop, a process a frame"]
+# (command, its floor: the same files read or written and nothing else, at
+# most how many times the floor's time it may take)
+FLOOR_GOALS = [
+    ("build from XPM", "floor: read the XPMs", 3.0),
+    ("build from indexed PNG", "floor: read the indexed PNGs", 3.0),
+    ("unpack to XPM", "floor: write as many XPM-sized files", 1.5),
+    ("unpack to PNG", "floor: write as many PNG-sized files", 1.5),
+]
 # (slower, faster, how many times faster the second must be a frame)
 PER_FRAME_GOALS = [
     ("tessenc, a process a frame", "build from XPM", 50.0),
@@ -70,6 +78,14 @@ def main():
         on_best = per_frame(slow, "min") / per_frame(fast, "min")
         judged = "(reference)" if goal is None else f">= {goal:.0f}x: {verdict(on_means >= goal)}"
         print(f"{slow + ' / ' + fast:<58} {on_means:7.1f} {on_best:7.1f}  {judged}")
+
+    print(f"\n{'command / its floor':<58} {'means':>7} {'CPU':>7}  goal (on means)")
+    for name, floor, goal in FLOOR_GOALS:
+        if name not in runs or floor not in runs:
+            continue
+        on_means = runs[name]["mean"] / runs[floor]["mean"]
+        on_cpu = (runs[name]["user"] + runs[name]["system"]) / (runs[floor]["user"] + runs[floor]["system"])
+        print(f"{name + ' / ' + floor:<58} {on_means:7.1f} {on_cpu:7.1f}  <= {goal:.1f}x: {verdict(on_means <= goal)}")
 
 
 if __name__ == "__main__":

@@ -214,10 +214,7 @@ std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::si
         return {};
     }
     if (id) *id = {status.st_dev, status.st_ino};
-    if (!clear_nonblocking(file.get())) {
-        error = last_error();
-        return {};
-    }
+    // O_NONBLOCK is left set: it changes nothing for a regular file.
     return read_to_end(file.get(), status, max_bytes, error);
 }
 
@@ -251,6 +248,12 @@ std::optional<FileId> file_id_of(int fd)
     struct stat status {};
     if (::fstat(fd, &status) != 0) return std::nullopt;
     return FileId{status.st_dev, status.st_ino};
+}
+
+bool is_regular_file(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
 Descriptor open_folder_beneath(int dir, const std::string& relative, std::error_code& error)

@@ -19,7 +19,10 @@ bool same(const tess::Manifest& a, const tess::Manifest& b)
     for (std::size_t s = 0; s < a.scenes.size(); ++s) {
         const tess::ManifestScene& x = a.scenes[s];
         const tess::ManifestScene& y = b.scenes[s];
-        if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet || x.colour != y.colour) return false;
+        if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet ||
+            x.frames_from_gif != y.frames_from_gif || x.colour != y.colour) {
+            return false;
+        }
     }
     return true;
 }

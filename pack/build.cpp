@@ -1,11 +1,12 @@
 #include "pack/build.hpp"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
 #include "pack/error.hpp"
 #include "pack/picture.hpp"
-#include "pack/sheet.hpp"
+#include "scene_layout.hpp"
 #include "tile/file.hpp"
 #include "tile/image.hpp"
 
@@ -13,37 +14,60 @@ namespace tess {
 
 namespace {
 
-// Decoded pictures kept for reuse: a manifest may name one sheet or image
-// for many scenes. Past this many pixels the oldest are let go.
-constexpr std::uint64_t MaxCachedPixels = std::uint64_t{1} << 24;
+// Decoded pictures kept for reuse, since a manifest may name one sheet or
+// image for many scenes; each is let go after the last image that names it,
+// so a build holds only what it will use again. Past this many pixels the
+// kept ones are let go early.
+constexpr std::uint64_t MaxKeptPixels = std::uint64_t{1} << 22;
 
 class PictureCache {
 public:
-    explicit PictureCache(PictureSource& source) : source_(source) {}
-
-    const Picture& get(const std::string& path)
+    PictureCache(PictureSource& source, const Manifest& manifest) : source_(source)
     {
-        if (const auto found = pictures_.find(path); found != pictures_.end()) return *found->second;
-        auto picture = std::make_shared<const Picture>(read_picture(source_.read(path)));
-        const std::uint64_t pixels = picture->pixels.size();
-        if (cached_pixels_ + pixels > MaxCachedPixels) {
-            pictures_.clear();
-            cached_pixels_ = 0;
+        for (const ManifestScene& scene : manifest.scenes) {
+            if (!scene.sheet.empty()) ++uses_left_[scene.sheet];
+            for (const std::string& image : scene.images) ++uses_left_[image];
         }
-        cached_pixels_ += pixels;
-        return *pictures_.emplace(path, std::move(picture)).first->second;
     }
+
+    // The picture for one use of it.
+    std::shared_ptr<const Picture> get(const std::string& path)
+    {
+        const bool last_use = --uses_left_[path] <= 0;
+        const auto found = kept_.find(path);
+        if (found != kept_.end()) {
+            std::shared_ptr<const Picture> picture = found->second;
+            if (last_use) {
+                kept_pixels_ -= picture->pixels.size();
+                kept_.erase(found);
+            }
+            return picture;
+        }
+        auto picture = std::make_shared<const Picture>(read_picture(source_.read(path)));
+        if (last_use) return picture;
+        if (kept_pixels_ + picture->pixels.size() > MaxKeptPixels) {
+            kept_.clear();
+            kept_pixels_ = 0;
+        }
+        kept_pixels_ += picture->pixels.size();
+        kept_.emplace(path, picture);
+        return picture;
+    }
+
+    PictureSource& source() { return source_; }
 
 private:
     PictureSource& source_;
-    std::map<std::string, std::shared_ptr<const Picture>> pictures_;
-    std::uint64_t cached_pixels_ = 0;
+    std::map<std::string, int> uses_left_;
+    std::map<std::string, std::shared_ptr<const Picture>> kept_;
+    std::uint64_t kept_pixels_ = 0;
 };
 
 class Builder {
 public:
     Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes, ColourReport* report)
-        : manifest_(manifest), report_(report), pictures_(source), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
+        : manifest_(manifest), report_(report), source_(source), pictures_(source, manifest), rules_(manifest.metric, manifest.strict),
+          max_bytes_(max_bytes),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -52,13 +76,19 @@ public:
     {
         check_least_size();
         for (const ManifestScene& scene : manifest_.scenes) {
-            writer_.scene(scene.frames, scene.name);
             if (report_) report_->scenes.push_back({scene.name, {}});
-            if (scene.sheet.empty()) {
-                from_images(scene);
-            } else {
-                from_sheet(scene);
+            if (scene.frames_from_gif) {
+                from_gif_views(scene);
+                ++built_.scenes;
+                continue;
             }
+            if (laid_out(scene)) {
+                from_layout(scene);
+                ++built_.scenes;
+                continue;
+            }
+            writer_.scene(scene.frames, scene.name);
+            from_images(scene);
             ++built_.scenes;
         }
         writer_.finish();
@@ -73,7 +103,7 @@ private:
         std::uint64_t least = TileHeaderSize;
         for (const ManifestScene& scene : manifest_.scenes) {
             least += 2 + scene.name.size() +
-                     ImageRecordSize * static_cast<std::uint64_t>(scene.frames) * static_cast<std::uint64_t>(manifest_.views);
+                     ImageRecordSize * static_cast<std::uint64_t>(std::max(scene.frames, 0)) * static_cast<std::uint64_t>(manifest_.views);
         }
         if (least > max_bytes_) refuse_size(least);
     }
@@ -114,13 +144,85 @@ private:
         }
     }
 
+    // The picture's pixels in the palette as the scene's colour options say.
+    Image converted(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height)
+    {
+        return picture_image(picture, x0, y0, width, height, rules_, scene.colour,
+                             report_ ? &report_->scenes.back().tally : nullptr);
+    }
+
     void put(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height)
     {
-        const Image image = picture_image(picture, x0, y0, width, height, rules_, scene.colour,
-                                          report_ ? &report_->scenes.back().tally : nullptr);
+        const Image image = converted(scene, picture, x0, y0, width, height);
         writer_.image(image.height, encode_image(image));
         ++built_.images;
         if (built_.bytes.size() > max_bytes_) refuse_size(built_.bytes.size());
+    }
+
+    static void check_image_size(const Picture& picture)
+    {
+        if (picture.width > TileWidth || picture.height > MaxCount) {
+            throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                            " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
+                            std::to_string(MaxCount));
+        }
+    }
+
+    // One animated GIF a view. The scene's frame count is only known once
+    // every GIF is read, so the images wait encoded (no larger than the file
+    // they go into) until all views agree on it.
+    void from_gif_views(const ManifestScene& scene)
+    {
+        struct Encoded {
+            int height;
+            std::vector<std::uint8_t> data;
+        };
+        std::vector<std::vector<Encoded>> views(scene.images.size());
+        std::uint64_t held = built_.bytes.size();
+        int view = -1, frame = -1;
+        for (view = 0; view < static_cast<int>(views.size()); ++view) {
+            const std::string& path = scene.images[static_cast<std::size_t>(view)];
+            frame = -1;
+            located(scene, view, frame, path, [&] {
+                const std::vector<Picture> frames = read_picture_frames(pictures_.source().read(path));
+                for (frame = 0; frame < static_cast<int>(frames.size()); ++frame) {
+                    const Picture& picture = frames[static_cast<std::size_t>(frame)];
+                    check_image_size(picture);
+                    const Image image = converted(scene, picture, 0, 0, picture.width, picture.height);
+                    Encoded encoded{image.height, encode_image(image)};
+                    held += ImageRecordSize + encoded.data.size();
+                    if (held > max_bytes_) refuse_size(held);
+                    views[static_cast<std::size_t>(view)].push_back(std::move(encoded));
+                }
+            });
+        }
+
+        int frames = scene.frames;
+        bool differ = false;
+        for (const auto& encoded : views) differ = differ || encoded.size() != views.front().size();
+        if (differ) {
+            std::string counts;
+            for (std::size_t v = 0; v < views.size(); ++v) {
+                counts += (v ? ", " : "") + scene.images[v] + " " + std::to_string(views[v].size());
+            }
+            throw PackError("the views' GIFs differ in their number of frames: " + counts, at(scene, -1, -1, ""));
+        }
+        if (!views.empty()) {
+            const auto count = static_cast<int>(views.front().size());
+            if (frames >= 0 && frames != count) {
+                throw PackError("the GIFs have " + std::to_string(count) + " frames, the scene's 'frames' is " +
+                                    std::to_string(frames),
+                                at(scene, -1, -1, scene.images.front()));
+            }
+            frames = count;
+        }
+        writer_.scene(std::max(frames, 0), scene.name);
+        for (const auto& encoded : views) {
+            for (const Encoded& image : encoded) {
+                writer_.image(image.height, image.data);
+                ++built_.images;
+            }
+        }
     }
 
     void from_images(const ManifestScene& scene)
@@ -128,43 +230,70 @@ private:
         for (std::size_t k = 0; k < scene.images.size(); ++k) {
             const ImagePlace place = image_place(static_cast<int>(k), scene.frames);
             located(scene, place.view, place.frame, scene.images[k], [&] {
-                const Picture& picture = pictures_.get(scene.images[k]);
-                if (picture.width > TileWidth || picture.height > MaxCount) {
-                    throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-                                    " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
-                                    std::to_string(MaxCount));
-                }
+                const auto kept = pictures_.get(scene.images[k]);
+                const Picture& picture = *kept;
+                check_image_size(picture);
                 put(scene, picture, 0, 0, picture.width, picture.height);
             });
         }
     }
 
-    void from_sheet(const ManifestScene& scene)
+    // Grids, atlases, patterns, trimming, anchors and mirrors; the plain
+    // forms keep their own faster road.
+    static bool laid_out(const ManifestScene& scene)
     {
-        if (manifest_.views == 0 || scene.frames == 0) return;
-        int view = -1, frame = -1;
-        located(scene, view, frame, scene.sheet, [&] {
-            const Picture& sheet = pictures_.get(scene.sheet);
-            const SheetLayout layout{manifest_.views, scene.frames, sheet.height / manifest_.views};
-            if (static_cast<std::size_t>(sheet.width) != layout.width() || sheet.height % manifest_.views != 0 ||
-                layout.cell_height > MaxCount) {
-                throw PackError("the sheet is " + std::to_string(sheet.width) + " x " + std::to_string(sheet.height) +
-                                " pixels; " + std::to_string(scene.frames) + " frames of " + std::to_string(TileWidth) +
-                                " need " + std::to_string(layout.width()) + " wide, and the height must be " +
-                                std::to_string(manifest_.views) + " views times an image height of at most " +
-                                std::to_string(MaxCount));
+        return scene.grid || scene.atlas || scene.placement != Placement{} ||
+               std::any_of(scene.images.begin(), scene.images.end(), is_pattern) || !scene.sheet.empty();
+    }
+
+    void from_layout(const ManifestScene& scene)
+    {
+        // Each picture the layout asks for is held for the whole scene: it
+        // may look at one picture many times.
+        std::map<std::string, std::shared_ptr<const Picture>> held;
+        const PictureLoader load = [&](const std::string& path) -> const Picture& {
+            std::shared_ptr<const Picture>& picture = held[path];
+            if (!picture) picture = pictures_.get(path);
+            return *picture;
+        };
+        try {
+            SceneLayout layout(scene, manifest_.views, manifest_.views_stated, source_, load);
+            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
+            writer_.scene(layout.frames(), scene.name);
+            for (std::size_t k = 0; k < layout.size(); ++k) {
+                const ImagePlace place = image_place(static_cast<int>(k), layout.frames());
+                located(scene, place.view, place.frame, layout.path(k), [&] {
+                    const Picture image = layout.placed(k, load);
+                    try {
+                        put(scene, image, 0, 0, image.width, image.height);
+                    } catch (PackError& error) {
+                        if (error.where().x < 0) throw;
+                        // The pixel named where it is in the user's picture.
+                        const auto [x, y] = layout.source_point(k, error.where().x, error.where().y);
+                        std::string what = error.what();
+                        const std::string placed_at = " at x " + std::to_string(error.where().x) + ", y " + std::to_string(error.where().y);
+                        if (const std::size_t found = what.find(placed_at); found != std::string::npos) {
+                            what.replace(found, placed_at.size(), " at x " + std::to_string(x) + ", y " + std::to_string(y));
+                        }
+                        PackLocation where = error.where();
+                        where.x = x;
+                        where.y = y;
+                        throw PackError(what, where);
+                    }
+                });
             }
-            for (view = 0; view < layout.views; ++view) {
-                for (frame = 0; frame < layout.frames; ++frame) {
-                    put(scene, sheet, static_cast<int>(layout.left(frame)), static_cast<int>(layout.top(view)), TileWidth,
-                        layout.cell_height);
-                }
+        } catch (PackError& error) {
+            if (error.where().scene < 0 && error.where().line == 0) {
+                error.where().scene = built_.scenes;
+                error.where().scene_name = scene.name;
             }
-        });
+            throw;
+        }
     }
 
     const Manifest& manifest_;
     ColourReport* report_;
+    PictureSource& source_;
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;

@@ -9,7 +9,12 @@ namespace tess {
 
 std::string_view extension_of(ImageFormat format)
 {
-    return format == ImageFormat::Png ? ".png" : ".xpm";
+    switch (format) {
+    case ImageFormat::Png: return ".png";
+    case ImageFormat::Xpm: return ".xpm";
+    case ImageFormat::Gif: return ".gif";
+    }
+    return ".png";
 }
 
 std::optional<std::uint8_t> transparent_index(const PixelUse& use)

@@ -2,10 +2,12 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
 #include "colour_keys.hpp"
+#include "layout_keys.hpp"
 #include "pack/error.hpp"
 #include "pack/text.hpp"
 #include "tile/format.hpp"
@@ -155,12 +157,15 @@ public:
         return result;
     }
 
-    std::string relative_path(const toml::node& node, std::string_view key, const std::string& in) const
+    // A picture to read: relative to the manifest's folder, or absolute.
+    std::string picture_path(const toml::node& node, std::string_view key, const std::string& in) const
     {
         const std::string value = text(node, key, in);
-        check_relative(value, &node, key, in);
+        if (value.empty() || value.find('\0') != std::string::npos) fail(&node, "'" + std::string(key) + "' must be a path" + in);
         return value;
     }
+
+    const std::string& file() const { return file_; }
 
     void check_relative(const std::string& value, const toml::node* node, std::string_view key, const std::string& in) const
     {
@@ -173,10 +178,31 @@ private:
     std::string file_;
 };
 
-ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Manifest& manifest)
+// A scene of one animated GIF a view: `frames` may be left to the GIFs.
+ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, const toml::node& from,
+                             ManifestScene entry, int views, const std::string& in)
+{
+    if (check.text(from, "frames_from", in) != "gif") check.fail(&from, "'frames_from' can only be \"gif\"" + in);
+    if (scene.get("sheet")) check.fail(scene.get("sheet"), "frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet'" + in);
+    entry.frames_from_gif = true;
+    entry.frames = scene.get("frames") ? check.count(scene, "frames", std::nullopt, in) : -1;
+    const toml::node* images = scene.get("images");
+    const toml::array* array = images ? images->as_array() : nullptr;
+    if (!array) check.fail(images ? images : &scene, "frames_from = \"gif\" needs 'images', an array of one GIF a view" + in);
+    for (const toml::node& image : *array) entry.images.push_back(check.picture_path(image, "images", in));
+    if (entry.images.size() != static_cast<std::size_t>(views)) {
+        check.fail(images, std::to_string(entry.images.size()) + " GIFs given for " + std::to_string(views) +
+                               " views; frames_from = \"gif\" takes one a view" + in);
+    }
+    return entry;
+}
+
+ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Placement& defaults,
+                         const Manifest& manifest)
 {
     const std::string in = " in scene " + std::to_string(number);
-    std::set<std::string_view> known{"name", "name_bytes", "frames", "images", "sheet"};
+    std::set<std::string_view> known{"name", "name_bytes", "frames", "images", "sheet", "atlas", "tags", "frame_names", "trim",
+                                     "anchor", "mirrored", "frames_from"};
     known.insert(ColourKeys.begin(), ColourKeys.end());
     check.only_keys(scene, known, in);
     ManifestScene scene_entry;
@@ -188,24 +214,32 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     } catch (const TileError& error) {
         check.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description() + in);
     }
-    scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
+    if (const toml::node* from = scene.get("frames_from")) return read_gif_scene(check, scene, *from, std::move(scene_entry), views, in);
+    const toml::node* atlas = scene.get("atlas");
+    scene_entry.frames_stated = !atlas || scene.get("frames");
+    if (scene_entry.frames_stated) scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
 
     const toml::node* images = scene.get("images");
     const toml::node* sheet = scene.get("sheet");
     if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
+    if (atlas && (images || sheet)) check.fail(atlas, "give the scene's 'images', 'sheet' or 'atlas', only one" + in);
+    read_layout_keys(scene, check.file(), in, views, defaults, scene_entry);
+    if (atlas) return scene_entry;
     if (sheet) {
-        scene_entry.sheet = check.relative_path(*sheet, "sheet", in);
+        if (!sheet->is_table()) scene_entry.sheet = check.picture_path(*sheet, "sheet", in);
         return scene_entry;
     }
     const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
     if (!images) {
-        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet')" + in);
+        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')" + in);
         return scene_entry;
     }
     const toml::array* array = images->as_array();
     if (!array) check.fail(images, "'images' must be an array of paths" + in);
-    for (const toml::node& image : *array) scene_entry.images.push_back(check.relative_path(image, "images", in));
-    if (scene_entry.images.size() != wanted) {
+    for (const toml::node& image : *array) scene_entry.images.push_back(check.picture_path(image, "images", in));
+    // Patterns are counted once the build has expanded them.
+    const bool patterns = std::any_of(scene_entry.images.begin(), scene_entry.images.end(), is_pattern);
+    if (!patterns && scene_entry.images.size() != wanted) {
         check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
                                std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +
                                std::to_string(wanted) + in);
@@ -238,13 +272,15 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         throw PackError(std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
-    std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene"};
+    std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene", "trim", "anchor"};
     known.insert(ColourKeys.begin(), ColourKeys.end());
     check.only_keys(root, known, "");
     Manifest manifest;
     manifest.file = file;
     manifest.revision = check.count(root, "revision", RevisionNumber, "");
     manifest.views = check.count(root, "views", 1, "");
+    manifest.views_stated = root.get("views") != nullptr;
+    const Placement defaults = read_placement_defaults(root, file);
     if (const auto output = check.text_or_bytes(root, "output", false, "")) {
         const toml::node* node = root.get("output") ? root.get("output") : root.get("output_bytes");
         check.check_relative(*output, node, "output", "");
@@ -277,7 +313,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         }
         int number = 0;
         for (const toml::node& scene : *array) {
-            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views, manifest));
+            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views, defaults, manifest));
         }
     }
     return manifest;
@@ -295,14 +331,19 @@ std::string manifest_text(const Manifest& manifest)
         << colour_keys_text(manifest.colour, ColourOptions{});
     for (const ManifestScene& scene : manifest.scenes) {
         out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
-        out << "frames = " << scene.frames << "\n" << colour_keys_text(scene.colour, manifest.colour);
-        if (!scene.sheet.empty()) {
+        if (scene.frames_stated && scene.frames >= 0) out << "frames = " << scene.frames << "\n";
+        out << colour_keys_text(scene.colour, manifest.colour);
+        if (scene.frames_from_gif) out << "frames_from = \"gif\"\n";
+        if (scene.grid || scene.atlas) {
+            out << layout_text(scene);
+        } else if (!scene.sheet.empty()) {
             out << "sheet = " << toml_string(scene.sheet) << "\n";
-        } else if (!scene.images.empty()) {
+        } else if (!scene.images.empty() || scene.frames_from_gif) {
             out << "images = [\n";
             for (const auto& image : scene.images) out << "    " << toml_string(image) << ",\n";
             out << "]\n";
         }
+        if (!scene.grid && !scene.atlas) out << layout_text(scene);
     }
     return out.str();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gif/gif_reader.hpp"
 #include "pack/error.hpp"
 #include "png/png_reader.hpp"
 #include "xpm/error.hpp"
@@ -43,6 +44,8 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
     return picture;
 }
 
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba);
+
 Picture png_picture(std::span<const std::uint8_t> file)
 {
     constexpr PngLimits limits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
@@ -69,11 +72,17 @@ Picture png_picture(std::span<const std::uint8_t> file)
         return picture;
     }
 
-    // Every distinct RGBA value once, sorted, and each pixel its number.
-    const std::size_t count = png.rgba.size() / 4;
+    return rgba_picture(picture.width, picture.height, png.rgba);
+}
+
+// Every distinct RGBA value once, sorted, and each pixel its number.
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
+{
+    Picture picture{width, height, {}, {}};
+    const std::size_t count = rgba.size() / 4;
     std::vector<std::uint32_t> values(count);
     for (std::size_t p = 0; p < count; ++p) {
-        const std::uint8_t* c = &png.rgba[p * 4];
+        const std::uint8_t* c = &rgba[p * 4];
         values[p] = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
     }
     // Only where a run of one colour starts: pictures are mostly runs.
@@ -101,6 +110,46 @@ Picture png_picture(std::span<const std::uint8_t> file)
     return picture;
 }
 
+// A still GIF may be a sheet; an animated one's frames are images, at most
+// as many as a scene has frames.
+constexpr GifLimits PictureGifLimits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
+                                     MaxPicturePixels, MaxCount, MaxPicturePixels};
+
+std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file)
+{
+    GifAnimation gif;
+    try {
+        gif = read_gif(file, PictureGifLimits);
+    } catch (const GifError& error) {
+        throw PackError(error.what());
+    }
+    const int width = static_cast<int>(gif.width), height = static_cast<int>(gif.height);
+    std::vector<Picture> pictures;
+    pictures.reserve(gif.frames.size());
+    if (gif.indexed) {
+        // A table that is ours, entry for entry, names its indices.
+        GifIndexed& indexed = *gif.indexed;
+        const bool ours = indexed.palette.size() <= Palette.size() &&
+                          std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
+        std::vector<PictureColour> colours;
+        for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
+            const bool clear = indexed.transparent == i;
+            colours.push_back({indexed.palette[i], static_cast<std::uint8_t>(clear ? 0 : Opaque),
+                               ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
+        }
+        for (std::vector<std::uint8_t>& frame : indexed.frames) {
+            pictures.push_back({width, height, colours, {frame.begin(), frame.end()}});
+            std::vector<std::uint8_t>().swap(frame);
+        }
+        return pictures;
+    }
+    for (GifFrame& frame : gif.frames) {
+        pictures.push_back(rgba_picture(width, height, frame.rgba));
+        std::vector<std::uint8_t>().swap(frame.rgba);
+    }
+    return pictures;
+}
+
 std::string hex_colour(const Rgb& rgb)
 {
     char text[8];
@@ -118,9 +167,7 @@ Rgb over(const Rgb& colour, int alpha, const Rgb& matte)
 
 bool in_palette(const Rgb& rgb) { return std::find(Palette.begin(), Palette.end(), rgb) != Palette.end(); }
 
-}  // namespace
-
-// What a file that is neither PNG nor XPM is, by its first bytes, so the
+// What a file that is not a PNG, XPM or GIF is, by its first bytes, so the
 // refusal names it rather than complaining of a broken XPM.
 std::optional<std::string> other_format(std::span<const std::uint8_t> file)
 {
@@ -128,7 +175,6 @@ std::optional<std::string> other_format(std::span<const std::uint8_t> file)
         return file.size() >= at + magic.size() && std::equal(magic.begin(), magic.end(), file.begin() + static_cast<std::ptrdiff_t>(at),
                                                                [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
     };
-    if (starts("GIF87a") || starts("GIF89a")) return "a GIF file";
     if (starts("\xff\xd8\xff")) return "a JPEG file";
     if (starts("BM")) return "a BMP file";
     if (starts("RIFF") && starts("WEBP", 8)) return "a WebP file";
@@ -137,11 +183,29 @@ std::optional<std::string> other_format(std::span<const std::uint8_t> file)
     return std::nullopt;
 }
 
+}  // namespace
+
 Picture read_picture(std::span<const std::uint8_t> file)
 {
+    if (looks_like_gif(file)) {
+        std::vector<Picture> frames = gif_pictures(file);
+        if (frames.size() > 1) {
+            throw PackError("an animated GIF of " + std::to_string(frames.size()) +
+                            " frames; with frames_from = \"gif\" in its scene it gives a view's frames");
+        }
+        return std::move(frames.front());
+    }
     if (looks_like_png(file)) return png_picture(file);
-    if (const auto other = other_format(file)) throw PackError(*other + "; give PNG or XPM");
+    if (const auto other = other_format(file)) throw PackError(*other + "; give PNG, XPM or GIF");
     return xpm_picture(file);
+}
+
+std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file)
+{
+    if (looks_like_gif(file)) return gif_pictures(file);
+    std::vector<Picture> one;
+    one.push_back(read_picture(file));
+    return one;
 }
 
 std::uint8_t ColourRules::nearest(const Rgb& colour)
@@ -184,18 +248,27 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
             named[c] = true;
         } else {
             values[c] = rules.nearest(drawn[c]);
-            if (!in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
+            if (rules.strict() && !in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
         }
         if (colour.alpha != 0 && colour.alpha != Opaque && !options.soft_edges) refused[c] = Refused::PartlyTransparent;
     }
 
     Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    const bool any_refused =
+        rules.strict() && std::any_of(refused.begin(), refused.end(), [](Refused r) { return r != Refused::No; });
     for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = picture.pixels.data() +
+                                   static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
+                                   static_cast<std::size_t>(x0);
+        Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
+        if (!any_refused) {
+            for (int x = 0; x < width; ++x) out[x] = values[row[x]];
+            continue;
+        }
         for (int x = 0; x < width; ++x) {
-            const int px = x0 + x, py = y0 + y;
-            const std::uint32_t c = picture.pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
-                                                   static_cast<std::size_t>(px)];
-            if (rules.strict() && refused[c] != Refused::No) {
+            const std::uint32_t c = row[x];
+            if (refused[c] != Refused::No) {
+                const int px = x0 + x, py = y0 + y;
                 const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
                 PackLocation at;
                 at.x = px;
@@ -207,7 +280,7 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
                 }
                 throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour", at);
             }
-            image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = values[c];
+            out[x] = values[c];
         }
     }
     if (options.dither == Dither::None && !tally) return image;

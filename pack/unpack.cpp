@@ -8,6 +8,7 @@
 #include "pack/picture.hpp"
 #include "pack/sheet.hpp"
 #include "tile/file.hpp"
+#include "unpack_gif.hpp"
 
 namespace tess {
 
@@ -63,11 +64,18 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
         for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
             if (part == TileFileReader::Part::Scene) {
                 const SceneRecord& scene = reader.scene();
-                plan.scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}, false});
+                plan.scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}, false, {}, false});
                 continue;
             }
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             UnpackScene& scene = plan.scenes.back();
+            if (options.format == ImageFormat::Gif) {
+                scene.views.resize(plan.header.views);
+                UnpackView& view = scene.views.at(static_cast<std::size_t>(reader.place().view));
+                if (view.height >= 0 && view.height != image.height) view.same_height = false;
+                view.height = image.height;
+                view.use.include(pixel_use(image));
+            }
             if (scene.height >= 0 && scene.height != image.height) scene.same_height = false;
             scene.height = image.height;
             scene.use.include(pixel_use(image));
@@ -86,7 +94,12 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
         plan.bytes_at_most += 64 + scene.name.size() * 6 + images * 96;  // its lines in the manifest
         if (images == 0) continue;
         scene.as_sheet = options.sheets && !why_no_sheet(scene, views, options.format);
-        if (scene.as_sheet) {
+        scene.as_gif = options.format == ImageFormat::Gif && !scene.as_sheet && !why_no_gif(scene);
+        if (scene.as_gif) {
+            plan.files += static_cast<std::uint64_t>(views);
+            plan.bytes_at_most += static_cast<std::uint64_t>(views) *
+                                  gif_bytes_at_most(static_cast<std::uint64_t>(scene.frames), static_cast<std::uint64_t>(scene.views.front().height));
+        } else if (scene.as_sheet) {
             const SheetLayout layout{views, scene.frames, scene.height};
             plan.files += 1;
             plan.bytes_at_most += file_bytes_at_most(options.format, layout.width(), layout.height());
@@ -107,6 +120,9 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
     }
     for (std::size_t s = 0; s < plan.scenes.size(); ++s) {
         const UnpackScene& scene = plan.scenes[s];
+        if (options.format == ImageFormat::Gif && !scene.as_sheet && !scene.as_gif && views > 0 && scene.frames > 0) {
+            sink.note("scene " + std::to_string(s) + ": one PNG an image, not a GIF a view: " + *why_no_gif(scene));
+        }
         if (!options.sheets || scene.as_sheet || views == 0 || scene.frames == 0) continue;
         sink.note("scene " + std::to_string(s) + ": one file an image, not a sheet: " +
                   *why_no_sheet(scene, views, options.format));
@@ -116,10 +132,16 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
     manifest.output = options.name + ".til";
     manifest.revision = plan.header.revision_number;
     manifest.views = views;
-    for (const UnpackScene& scene : plan.scenes) manifest.scenes.push_back({scene.name, scene.frames, {}, {}, {}});
+    for (const UnpackScene& scene : plan.scenes) {
+        ManifestScene entry;
+        entry.name = scene.name;
+        entry.frames = scene.frames;
+        manifest.scenes.push_back(std::move(entry));
+    }
 
     std::vector<Pixel> sheet;  // the current scene's, when it is one
     SheetLayout layout;
+    ViewGif gif;  // the current view's, when its scene is one GIF a view
     try {
         TileFileReader reader(tile);
         reader.header();
@@ -134,6 +156,15 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
             }
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             const ImagePlace place = reader.place();
+            if (scene.as_gif) {
+                gif.add(image);
+                if (place.frame != scene.frames - 1) continue;
+                const std::string name = scene.stem + "_" + std::to_string(place.view) + ".gif";
+                sink.write(name, gif.finish(scene.views.at(static_cast<std::size_t>(place.view))));
+                manifest.scenes[s].frames_from_gif = true;
+                manifest.scenes[s].images.push_back(name);
+                continue;
+            }
             if (scene.as_sheet) {
                 const int rows = std::min(image.height, layout.cell_height);
                 for (int y = 0; y < rows; ++y) {
@@ -154,7 +185,7 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
             const std::string stem = image_stem(scene, place);
             const ImageFile file = image_file(image, options.format, array_name_of(stem));
             const std::string name = stem + std::string(extension_of(file.format));
-            if (file.format != options.format && image.height > 0) {
+            if (file.format == ImageFormat::Xpm && options.format != ImageFormat::Xpm && image.height > 0) {
                 sink.note(name + ": an XPM, since the image uses all 256 indices and transparency");
             }
             sink.write(name, file.bytes);

@@ -107,10 +107,13 @@ PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr, std::vector<std:
     rgba.resize(width * height * 4);
     const unsigned mask = (1u << depth) - 1;
     for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t* row = packed.data() + y * row_bytes;
         for (std::size_t x = 0; x < width; ++x) {
+            // Eight bits, the common depth, need no shifting.
             const std::size_t bit = x * depth;
-            const unsigned shift = 8 - depth - static_cast<unsigned>(bit % 8);
-            const std::uint8_t index = static_cast<std::uint8_t>((packed[y * row_bytes + bit / 8] >> shift) & mask);
+            const std::uint8_t index =
+                depth == 8 ? row[x]
+                           : static_cast<std::uint8_t>((row[bit / 8] >> (8 - depth - static_cast<unsigned>(bit % 8))) & mask);
             if (index >= plte.n_entries) {
                 throw PngError("PNG data is damaged: pixel " + std::to_string(x) + ", " + std::to_string(y) +
                                " uses palette index " + std::to_string(index) + " of " +

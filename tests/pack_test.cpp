@@ -13,6 +13,7 @@
 #include "pack/manifest.hpp"
 #include "pack/unpack.hpp"
 #include "png/png_writer.hpp"
+#include "random_tiles.hpp"
 #include "tile/file.hpp"
 #include "tile/image.hpp"
 
@@ -44,48 +45,7 @@ public:
     std::vector<std::string> notes;
 };
 
-// Scene names a file may hold that are no safe file names.
-const std::string Names[] = {"walk", "walk", "Walk", "", "a/b", "..", ".hidden", "-x", "tab\there", "new\nline",
-                             "\xff\xfe", "say \"hi\"", std::string(127, 'n'), "walk_2"};
-
-Image random_image(std::mt19937& random, int height)
-{
-    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
-    const int style = static_cast<int>(random() % 3);
-    for (Pixel& pixel : image.pixels) {
-        const unsigned roll = random() % 8;
-        if (style == 0 && roll < 3) continue;  // transparent
-        pixel = static_cast<Pixel>(roll == 7 ? 240 + random() % 16 : random() % 256);
-    }
-    return image;
-}
-
-// A valid tile file of random shape: scenes, views, frames, heights, indices
-// (the duplicate blacks and greens included) and transparency. One image
-// uses every index and transparency, which no indexed PNG can hold.
-Bytes random_tile(std::mt19937& random)
-{
-    const int views = static_cast<int>(random() % 4);
-    const int scenes = static_cast<int>(random() % 5);
-    Bytes tile;
-    TileFileWriter writer(tile, static_cast<int>(random() % 256), views, scenes);
-    for (int s = 0; s < scenes; ++s) {
-        const int frames = static_cast<int>(random() % 4);
-        writer.scene(frames, Names[random() % std::size(Names)]);
-        const bool same_height = random() % 2 == 0;
-        const int scene_height = static_cast<int>(random() % 20);
-        for (int k = 0; k < frames * views; ++k) {
-            Image image = random_image(random, same_height ? scene_height : static_cast<int>(random() % 20));
-            if (s == 0 && k == 0 && image.height > 5) {
-                for (std::size_t i = 0; i < 256; ++i) image.pixels[i] = static_cast<Pixel>(i);
-                image.pixels.back() = TransparentPixel;
-            }
-            writer.image(image.height, encode_image(image));
-        }
-    }
-    writer.finish();
-    return tile;
-}
+using testing::random_tile;
 
 Bytes rebuilt(const Bytes& tile, const UnpackOptions& options, MemoryFiles& files)
 {
@@ -106,6 +66,7 @@ TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
         {ImageFormat::Png, true, "gen"},
         {ImageFormat::Xpm, true, "gen"},
         {ImageFormat::Png, false, "not utf-8 \xff"},
+        {ImageFormat::Gif, false, "gen"},
     };
     for (int round = 0; round < 40; ++round) {
         const Bytes tile = random_tile(random);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "program_runner.hpp"
+#include "random_tiles.hpp"
 #include "tile/image.hpp"
 #include "tile/file.hpp"
 
@@ -21,6 +22,7 @@ namespace {
 using testing::read_file;
 using testing::TempFolder;
 using testing::write_file;
+using testing::random_tile;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::filesystem::path Tesspack = TESSPACK_PATH;
@@ -38,49 +40,6 @@ std::set<std::string> files_in(const std::filesystem::path& folder)
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
     return names;
-}
-
-// Scene names a file may hold that are no safe file names.
-const std::string Names[] = {"walk", "walk", "Walk", "", "a/b", "..", ".hidden", "-x", "tab\there", "new\nline",
-                             "\xff\xfe", "say \"hi\"", std::string(127, 'n'), "walk_2"};
-
-Image random_image(std::mt19937& random, int height)
-{
-    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
-    const int style = static_cast<int>(random() % 3);
-    for (Pixel& pixel : image.pixels) {
-        const unsigned roll = random() % 8;
-        if (style == 0 && roll < 3) continue;  // transparent
-        pixel = static_cast<Pixel>(roll == 7 ? 240 + random() % 16 : random() % 256);
-    }
-    return image;
-}
-
-// A valid tile file of random shape: scenes, views, frames, heights, indices
-// (the duplicate blacks and greens included) and transparency. One image
-// uses every index and transparency, which no indexed PNG can hold.
-Bytes random_tile(std::mt19937& random)
-{
-    const int views = static_cast<int>(random() % 4);
-    const int scenes = static_cast<int>(random() % 5);
-    Bytes tile;
-    TileFileWriter writer(tile, static_cast<int>(random() % 256), views, scenes);
-    for (int s = 0; s < scenes; ++s) {
-        const int frames = static_cast<int>(random() % 4);
-        writer.scene(frames, Names[random() % std::size(Names)]);
-        const bool same_height = random() % 2 == 0;
-        const int scene_height = static_cast<int>(random() % 20);
-        for (int k = 0; k < frames * views; ++k) {
-            Image image = random_image(random, same_height ? scene_height : static_cast<int>(random() % 20));
-            if (s == 0 && k == 0 && image.height > 5) {
-                for (std::size_t i = 0; i < 256; ++i) image.pixels[i] = static_cast<Pixel>(i);
-                image.pixels.back() = TransparentPixel;
-            }
-            writer.image(image.height, encode_image(image));
-        }
-    }
-    writer.finish();
-    return tile;
 }
 
 TEST(TesspackRoundTrip, BuildUnpackBuildIsByteIdenticalInEveryForm)
@@ -149,7 +108,7 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
         {"image count", header + "images = [\"a.xpm\", \"a.xpm\"]\n", Red, "2 images given, views x frames is 1 x 1 = 1"},
         {"unknown metric", "metric = \"L5\"\n", "", "'metric' must be one of L1, L2, L3, L4, oklab"},
         {"output outside the folder", "output = \"../x.til\"\n", "", "'output' must stay inside the manifest's folder"},
-        {"absolute image path", header + "images = [\"/etc/passwd\"]\n", "", "must be a path relative to the manifest's folder"},
+        {"empty image path", header + "images = [\"\"]\n", "", "must be a path"},
         {"name too long", "[[scene]]\nname = \"" + std::string(128, 'n') + "\"\nframes = 0\n", "",
          "scene name longer than 127 characters"},
         {"missing image", header + "images = [\"b.xpm\"]\n", "", "scene 0 \"walk\", view 0, frame 0 (b.xpm): cannot read"},
@@ -182,7 +141,7 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
 TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
 {
     TempFolder folder;
-    const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif"},
+    const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif", "--sheets"},
                                                {"list", "a.til", "--yaml"}, {"preview", "a.til"}};
     for (const auto& arguments : usages) {
         const auto result = tesspack(arguments, folder.path());
@@ -367,6 +326,36 @@ TEST(TesspackHostilePacks, MessagesNameWhatIsWrong)
         const auto full = testing::run(Tesspack, {flag}, folder.path(), {.output = "/dev/full"});
         EXPECT_EQ(full.status, 1) << flag;
         EXPECT_NE(full.errors.find("tesspack: cannot write standard output"), std::string::npos) << full.errors;
+    }
+}
+
+// diff's status tells scripts what it found: the same, different, a file it
+// could not compare, a wrong call.
+TEST(TesspackDiff, StatusesOfTheProgram)
+{
+    TempFolder folder;
+    std::filesystem::copy_file(Examples / "knight.til", folder / "a.til");
+    std::filesystem::copy_file(Examples / "knight.til", folder / "same.til");
+    std::string changed = read_file(Examples / "knight.til");
+    changed[3] = 3;  // the revision
+    write_file(folder / "b.til", changed);
+    write_file(folder / "cut.til", changed.substr(0, 20));
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string output;  // the start of standard output
+        std::string errors;  // the start of standard error
+    } cases[] = {
+        {{"diff", "a.til", "same.til"}, 0, "", ""},
+        {{"diff", "a.til", "b.til"}, 1, "revision: 2 -> 3", ""},
+        {{"diff", "a.til", "cut.til"}, 1, "", "tesspack: cut.til: damaged, so it cannot be compared"},
+        {{"diff", "a.til"}, 2, "", "tesspack: "},
+    };
+    for (const auto& c : cases) {
+        const auto result = tesspack(c.arguments, folder.path());
+        EXPECT_EQ(result.status, c.status) << c.arguments.back() << ": " << result.errors;
+        EXPECT_TRUE(result.output.starts_with(c.output)) << result.output;
+        EXPECT_TRUE(result.errors.starts_with(c.errors)) << result.errors;
     }
 }
 

@@ -19,20 +19,24 @@ Run RunReader::next()
 void encode_row(std::span<const Pixel> pixels, std::vector<std::uint8_t>& out)
 {
     if (pixels.size() > TileWidth) throw TileError(TileFault::RowTooWide, TilePart::ImageData, {});
+    // Room for the longest row first (a run costs two bytes and each of its
+    // pixels one more at the most), written in place, cut to what was written.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * pixels.size() + 1);
+    std::uint8_t* at = out.data() + start;
     for (std::size_t column = 0; column < pixels.size();) {
         const bool transparent = pixels[column] == TransparentPixel;
-        std::size_t end = column;
+        std::size_t end = column + 1;
         while (end < pixels.size() && (pixels[end] == TransparentPixel) == transparent) ++end;
-        const auto count = static_cast<std::uint8_t>(end - column);
-        if (transparent) {
-            out.insert(out.end(), {code_byte(RowCode::TransparentRun), count});
-        } else {
-            out.insert(out.end(), {code_byte(RowCode::LiteralRun), count});
-            for (; column < end; ++column) out.push_back(static_cast<std::uint8_t>(pixels[column]));
+        *at++ = code_byte(transparent ? RowCode::TransparentRun : RowCode::LiteralRun);
+        *at++ = static_cast<std::uint8_t>(end - column);
+        if (!transparent) {
+            for (; column < end; ++column) *at++ = static_cast<std::uint8_t>(pixels[column]);
         }
         column = end;
     }
-    out.push_back(code_byte(RowCode::EndOfRow));
+    *at++ = code_byte(RowCode::EndOfRow);
+    out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 }  // namespace tess

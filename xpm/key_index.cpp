@@ -63,12 +63,20 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
 {
     std::size_t at = 0;
     if (key_length_ == 1) {
-        // The hot case, kept plain: one byte a pixel, one block.
-        const std::uint32_t* block = block_of_first_[0] ? &blocks_[(block_of_first_[0] - 1u) * 256u] : nullptr;
+        // The hot case, kept plain: one byte a pixel, one block, the row's
+        // numbers written in place.
+        if (!block_of_first_[0]) return 0;
+        const std::uint32_t* block = &blocks_[(block_of_first_[0] - 1u) * 256u];
+        const std::size_t start = numbers.size();
+        numbers.resize(start + row.size());
+        std::uint32_t* out = numbers.data() + start;
         for (; at < row.size(); ++at) {
-            const std::uint32_t number = block ? block[static_cast<unsigned char>(row[at])] : NoNumber;
-            if (number == NoNumber) return at;
-            numbers.push_back(number);
+            const std::uint32_t number = block[static_cast<unsigned char>(row[at])];
+            if (number == NoNumber) {
+                numbers.resize(start + at);
+                return at;
+            }
+            out[at] = number;
         }
         return at;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "files/folder_list.hpp"
 #include "pack/error.hpp"
 #include "pack/text.hpp"
 
@@ -13,6 +14,8 @@ namespace {
 // A picture of 64 x 255 pixels is far less; a PNG sheet is held to
 // MaxPicturePixels by its reader.
 constexpr std::size_t MaxPictureFileBytes = 256 << 20;
+// Far more names than a folder of frames holds.
+constexpr std::size_t MaxFolderNames = 1'000'000;
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, in_file(path)); }
 
@@ -72,6 +75,26 @@ std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t m
     return bytes;
 }
 
+DiskTileInput::DiskTileInput(const std::string& path, std::size_t max_bytes)
+    : path_(path), shown_(path == "-" ? "standard input" : path)
+{
+    open();
+    if (!files::is_regular_file(stream_->descriptor())) {
+        memory_ = std::make_unique<MemoryTileInput>(shown_, read_user_input(path, max_bytes));
+        stream_.reset();
+    }
+}
+
+std::streambuf& DiskTileInput::open()
+{
+    if (memory_) return memory_->open();
+    std::error_code error;
+    files::Descriptor fd = files::open_user_input(path_, error);
+    if (error) fail(shown_, "cannot read: " + error.message());
+    stream_ = std::make_unique<files::FileStream>(std::move(fd));
+    return *stream_->rdbuf();
+}
+
 DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs)
     : folder_name_(manifest_path == "-" ? "" : split_path(manifest_path).first), inputs_(std::move(inputs))
 {
@@ -89,6 +112,16 @@ std::vector<std::uint8_t> DiskPictures::read(const std::string& path)
     if (error) fail(path, "cannot read: " + error.message());
     inputs_.push_back(id);
     return bytes;
+}
+
+std::vector<std::string> DiskPictures::list(const std::string& folder)
+{
+    std::error_code error;
+    std::vector<std::string> names = files::list_folder(folder_.get(), folder, MaxFolderNames, error);
+    const std::string shown = folder.empty() ? (folder_name_.empty() ? "." : folder_name_) : folder;
+    if (error == files::Refusal::too_large) fail(shown, "holds more than " + std::to_string(MaxFolderNames) + " names");
+    if (error) fail(shown, "cannot list the folder: " + error.message());
+    return names;
 }
 
 bool DiskPictures::was_read(const files::FileId& file) const

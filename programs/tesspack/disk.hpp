@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "files/safe_open.hpp"
+#include "files/file_stream.hpp"
 #include "pack/build.hpp"
+#include "pack/diff.hpp"
 #include "pack/unpack.hpp"
 
 namespace tess {
@@ -22,6 +25,7 @@ class DiskPictures final : public PictureSource {
 public:
     DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs);
     std::vector<std::uint8_t> read(const std::string& path) override;
+    std::vector<std::string> list(const std::string& folder) override;
     int folder() const { return folder_.get(); }
     const std::string& folder_name() const { return folder_name_; }
     bool was_read(const files::FileId& file) const;
@@ -42,6 +46,21 @@ std::string write_below(const DiskPictures& pictures, const std::string& output,
 // symlink, under `name_in_folder`.
 std::string write_user_file(const std::string& path, const std::string& name_in_folder,
                             std::span<const std::uint8_t> bytes, const DiskPictures* inputs = nullptr);
+
+// A tile file to compare: a regular file is opened again for each reading;
+// standard input or a pipe, which cannot be, is read whole first.
+class DiskTileInput final : public TileInput {
+public:
+    DiskTileInput(const std::string& path, std::size_t max_bytes);
+    const std::string& name() const override { return shown_; }
+    std::streambuf& open() override;
+
+private:
+    std::string path_;
+    std::string shown_;
+    std::unique_ptr<files::FileStream> stream_;
+    std::unique_ptr<MemoryTileInput> memory_;
+};
 
 // The folder unpack writes into, created if missing, never a symlink. A
 // plan of more than `max_files` files, or more than the disk has room for,

@@ -1,10 +1,16 @@
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "disk.hpp"
 #include "files/file_stream.hpp"
+#include "pack/diff.hpp"
+#include "pack/dump.hpp"
+#include "pack/animation.hpp"
 #include "pack/error.hpp"
 #include "pack/examine.hpp"
 #include "pack/manifest.hpp"
@@ -25,11 +31,14 @@ constexpr std::size_t MaxManifestBytes = 64 << 20;
 constexpr std::size_t MaxTileFileBytes = std::size_t{1} << 30;
 // Far more files than any sprite set has, far fewer than a disk's inodes.
 constexpr std::uint64_t DefaultMaxFiles = 100'000;
+// Ten frames a second, as sprite tools show a walk.
+constexpr int DefaultDelayMs = 100;
 
-const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette"};
+const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette", "diff", "dump"};
 
 struct Arguments {
     std::string input;
+    std::string second;  // diff's B
     std::string output;
     bool output_given = false;
     std::string metric;
@@ -40,6 +49,8 @@ struct Arguments {
     bool sheets = false;
     bool json = false;
     int scale = 1;
+    std::optional<std::string> scene;  // preview -o x.gif
+    std::optional<int> delay_ms;
     std::uint64_t max_size = DefaultMaxTileBytes;
     std::uint64_t max_files = DefaultMaxFiles;
 };
@@ -57,7 +68,8 @@ std::string rendered(const PackError& error, const std::string& input)
     std::string where;
     if (at.scene >= 0) {
         where = "scene " + std::to_string(at.scene) + " \"" + at.scene_name + "\"";
-        if (at.view >= 0) where += ", view " + std::to_string(at.view) + ", frame " + std::to_string(at.frame);
+        if (at.view >= 0) where += ", view " + std::to_string(at.view);
+        if (at.frame >= 0) where += ", frame " + std::to_string(at.frame);
         if (!at.file.empty()) where += " (" + at.file + ")";
     } else {
         where = at.file.empty() ? input : at.file;
@@ -89,6 +101,15 @@ std::string default_folder(const std::string& tile)
     return folder;
 }
 
+// An animated preview is asked for by the output's ending, in any case.
+bool is_gif_path(const std::string& path)
+{
+    if (path.size() < 4) return false;
+    std::string ending = path.substr(path.size() - 4);
+    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ending == ".gif";
+}
+
 int run(const std::string& command, const Arguments& arguments)
 {
     if (arguments.output_given && arguments.output.empty()) throw UsageFault("-o needs a name, not an empty one");
@@ -106,6 +127,7 @@ int run(const std::string& command, const Arguments& arguments)
         ColourReport report;
         const bool reporting = arguments.report || arguments.report_json;
         const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size, reporting ? &report : nullptr);
+        for (const std::string& note : built.notes) say(note);
         if (arguments.report) std::cout << report_text(report);
         if (arguments.report_json) std::cout << report_json(report);
         const std::string written =
@@ -116,10 +138,14 @@ int run(const std::string& command, const Arguments& arguments)
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
     } else if (command == "unpack") {
+        if (arguments.format == "gif" && arguments.sheets) {
+            throw UsageFault("--format gif writes one GIF a view, --sheets one sheet a scene: choose one");
+        }
         const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
         const std::vector<std::uint8_t> tile = read_user_input(arguments.input, MaxTileFileBytes);
         UnpackOptions options;
         options.format = arguments.format == "xpm" ? ImageFormat::Xpm : ImageFormat::Png;
+        if (arguments.format == "gif") options.format = ImageFormat::Gif;
         options.sheets = arguments.sheets;
         options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
         if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
@@ -145,7 +171,35 @@ int run(const std::string& command, const Arguments& arguments)
         } catch (const std::ios_base::failure&) {
             throw PackError("cannot read");
         }
+    } else if (command == "diff") {
+        DiskTileInput a(arguments.input, MaxTileFileBytes), b(arguments.second, MaxTileFileBytes);
+        DiffOptions options;
+        options.json = arguments.json;
+        options.picture = arguments.output_given;
+        const DiffOutcome outcome = diff_tile_files(a, b, std::cout, options);
+        if (arguments.output_given) {
+            if (outcome.picture.empty()) {
+                say("no image's pixels differ; " + arguments.output + " not written");
+            } else {
+                write_user_file(arguments.output, "", outcome.picture);
+            }
+        }
+        return outcome.differ ? Failed : 0;
+    } else if (command == "dump") {
+        std::error_code error;
+        files::Descriptor fd = files::open_user_input(arguments.input, error);
+        if (error) throw PackError("cannot read: " + error.message());
+        files::FileStream in(std::move(fd));
+        dump_tile_file(*in.rdbuf(), std::cout);
     } else if (command == "preview") {
+        if (is_gif_path(arguments.output)) {
+            const std::vector<std::uint8_t> gif = preview_gif(read_user_input(arguments.input, MaxTileFileBytes),
+                                                              arguments.scene, arguments.scale,
+                                                              arguments.delay_ms.value_or(DefaultDelayMs));
+            write_user_file(arguments.output, "", gif);
+            return 0;
+        }
+        if (arguments.scene || arguments.delay_ms) throw UsageFault("--scene and --delay are for an animated preview, -o NAME.gif");
         const std::vector<std::uint8_t> png = preview_png(read_user_input(arguments.input, MaxTileFileBytes), arguments.scale);
         write_user_file(arguments.output, "", png);
     } else if (command == "palette") {
@@ -192,8 +246,9 @@ int tesspack(int argc, char** argv)
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
     unpack->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
     output_option(unpack, "The folder to write into (default: FILE without .til)");
-    unpack->add_option("--format", arguments.format, "Image files: png (indexed, in the palette) or xpm")
-        ->check(CLI::IsMember({"png", "xpm"}));
+    unpack->add_option("--format", arguments.format,
+                       "Image files: png (indexed, in the palette), xpm, or gif (one animated GIF a view)")
+        ->check(CLI::IsMember({"png", "xpm", "gif"}));
     unpack->add_flag("--sheets", arguments.sheets, "One sheet a scene: a row a view, a column a frame");
     unpack->add_option("--max-files", arguments.max_files, "Refuse to write more files than this (default 100000)");
 
@@ -206,14 +261,26 @@ int tesspack(int argc, char** argv)
 
     CLI::App* preview = app.add_subcommand("preview", "Write one picture of every scene's sheet");
     preview->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
-    output_option(preview, "The PNG to write")->required();
+    output_option(preview, "The PNG to write, or a GIF (NAME.gif) to animate")->required();
     preview->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
+    preview->add_option("--scene", arguments.scene, "GIF: only the scene of this name (default: every scene in turn)");
+    preview->add_option("--delay", arguments.delay_ms, "GIF: milliseconds a frame, 10 to 60000 (default 100)")
+        ->check(CLI::Range(10, 60000));
 
     CLI::App* palette = app.add_subcommand("palette", "Write the palette for image editors");
     output_option(palette, "FILE.gpl, FILE.hex, FILE.act, FILE.pal or FILE.png")->required();
 
+    CLI::App* diff = app.add_subcommand("diff", "Say what changed from one tile file to another (status 1 when they differ)");
+    diff->add_option("A", arguments.input, "The tile file before, or - for standard input")->required();
+    diff->add_option("B", arguments.second, "The tile file after")->required();
+    diff->add_flag("--json", arguments.json, "As JSON, for scripts");
+    output_option(diff, "A PNG of every image that differs: A, B and the changed pixels");
+
+    CLI::App* dump = app.add_subcommand("dump", "Write a tile file as text, a line a row of pixels (for git diff)");
+    dump->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
+
     if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
-        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview and palette (see tesspack --help)");
+        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview, palette, diff and dump (see tesspack --help)");
         return UsageError;
     }
     try {

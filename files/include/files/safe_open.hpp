@@ -68,6 +68,9 @@ struct FileId {
 // rather than its target; nullopt when there is none.
 std::optional<FileId> file_id(int dir, const std::string& name);
 std::optional<FileId> file_id_of(int fd);
+// Whether `fd` is open on a regular file, which can be opened and read again
+// (a pipe or a terminal cannot).
+bool is_regular_file(int fd);
 
 // Opens the folder `relative` ("a/b", or "" or "." for `dir` itself) below
 // the open folder `dir`, one component at a time, never following a symlink

@@ -17,6 +17,9 @@ public:
     // The whole file at `path`, as the manifest writes it. Raises PackError
     // when it cannot be had.
     virtual std::vector<std::uint8_t> read(const std::string& path) = 0;
+    // The names in the folder `folder` ("" for the manifest's own), for
+    // expanding patterns. Raises PackError when it cannot be listed.
+    virtual std::vector<std::string> list(const std::string& folder);
 };
 
 // Larger than any tile file a person makes; a manifest that asks for more is
@@ -27,6 +30,7 @@ struct BuiltTile {
     std::vector<std::uint8_t> bytes;
     int scenes = 0;
     int images = 0;
+    std::vector<std::string> notes;  // what the build guessed, for the user
 };
 
 // The tile file a manifest describes. Each picture is read and decoded once,

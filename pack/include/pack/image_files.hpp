@@ -10,7 +10,9 @@
 
 namespace tess {
 
-enum class ImageFormat { Png, Xpm };
+// Gif is one animated GIF a view, where a view can be one; otherwise its
+// images are PNGs.
+enum class ImageFormat { Png, Xpm, Gif };
 
 std::string_view extension_of(ImageFormat format);
 
@@ -30,7 +32,7 @@ struct ImageFile {
 
 // Pixels in the palette (`width` x `height`, row by row, TransparentPixel
 // where nothing is drawn; `use` says which they use) as a file of `wanted`
-// format: an indexed PNG whose PLTE is the palette, or an XPM. What uses all
+// format: an indexed PNG whose PLTE is the palette (for Gif too), or an XPM. What uses all
 // 256 indices and transparency, or has no rows, cannot be an indexed PNG and
 // becomes an XPM.
 ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, const PixelUse& use, ImageFormat wanted,

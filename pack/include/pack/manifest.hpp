@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "pack/colour_options.hpp"
+#include "pack/layout.hpp"
 #include "palette/metric.hpp"
 
 namespace tess {
@@ -17,6 +19,13 @@ struct ManifestScene {
     std::vector<std::string> images;  // as written, relative to the manifest's folder
     std::string sheet;                // empty when the scene lists images
     ColourOptions colour;             // the manifest's, with the scene's own keys over it
+    std::optional<SheetGrid> grid;    // the sheet cut as a grid of any cell size
+    std::optional<AtlasChoice> atlas;  // instead of images or a sheet
+    bool frames_stated = true;        // false: an atlas gives the number
+    Placement placement;
+    // `frames_from = "gif"`: `images` holds one animated GIF a view, whose
+    // frames are the view's; `frames` is -1 when the GIFs are to say.
+    bool frames_from_gif = false;
 };
 
 // What a manifest asks for. `file` names the manifest in messages; paths are
@@ -26,6 +35,7 @@ struct Manifest {
     std::string output;
     int revision = 2;
     int views = 1;
+    bool views_stated = true;  // false: a sheet's cell height is guessed from it
     Metric metric = Metric::L2;
     bool strict = false;
     ColourOptions colour;

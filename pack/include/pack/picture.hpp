@@ -22,7 +22,7 @@ struct PictureColour {
     std::optional<std::uint8_t> index;
 };
 
-// An XPM or a PNG as drawn: its colours, and for every pixel, row by row, the
+// An XPM, a PNG or a GIF frame as drawn: its colours, and for every pixel, row by row, the
 // number of its colour.
 struct Picture {
     int width = 0;
@@ -35,8 +35,12 @@ struct Picture {
 // images would be far more, so sheets are held to this many pixels.
 inline constexpr std::uint64_t MaxPicturePixels = std::uint64_t{1} << 24;
 
-// An XPM or a PNG, told apart by content. Raises PackError.
+// An XPM, a PNG or a still GIF, told apart by content. Raises PackError.
 Picture read_picture(std::span<const std::uint8_t> file);
+
+// Every frame of a GIF, each its whole screen as a viewer shows it; any
+// other picture as its one frame. Raises PackError.
+std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file);
 
 // How colours become palette indices. Each colour's nearest entry is worked
 // out once: the frames of a set share their colours.

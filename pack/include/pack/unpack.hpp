@@ -26,6 +26,14 @@ public:
     virtual void note(const std::string& text) = 0;
 };
 
+// What the checking pass learns of each view of a scene, for deciding
+// whether it can be one animated GIF.
+struct UnpackView {
+    bool same_height = true;
+    int height = -1;
+    PixelUse use;
+};
+
 // What the checking pass learns of a scene, for naming its files and for
 // deciding whether it can be one sheet.
 struct UnpackScene {
@@ -36,6 +44,8 @@ struct UnpackScene {
     int height = -1;
     PixelUse use;
     bool as_sheet = false;
+    std::vector<UnpackView> views;  // with ImageFormat::Gif only
+    bool as_gif = false;            // one GIF a view
 };
 
 // What unpacking a tile file will write, worked out from the whole file

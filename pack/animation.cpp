@@ -1,0 +1,128 @@
+#include "pack/animation.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "gif/gif_writer.hpp"
+#include "pack/error.hpp"
+#include "pack/picture.hpp"
+#include "pack/text.hpp"
+#include "palette/palette.hpp"
+#include "tile/file.hpp"
+
+namespace tess {
+
+namespace {
+
+struct SceneShape {
+    std::string name;
+    int frames = 0;
+    int height = 0;    // of its tallest image
+    bool shown = false;
+    std::size_t first = 0;  // its first frame in the animation
+};
+
+// Each palette index as the first index of its colour, and an index no
+// pixel is then drawn with.
+struct Canonical {
+    std::array<std::uint8_t, 256> index{};
+    std::uint8_t clear = 0;
+};
+
+Canonical canonical_indices()
+{
+    Canonical canonical;
+    bool found = false;
+    for (std::size_t i = 0; i < Palette.size(); ++i) {
+        const auto first = static_cast<std::size_t>(std::find(Palette.begin(), Palette.end(), Palette[i]) - Palette.begin());
+        canonical.index[i] = static_cast<std::uint8_t>(first);
+        if (first != i && !found) canonical.clear = static_cast<std::uint8_t>(i), found = true;
+    }
+    return canonical;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> preview_gif(std::span<const std::uint8_t> tile, const std::optional<std::string>& scene,
+                                      int scale, int delay_ms)
+{
+    std::vector<SceneShape> scenes;
+    int views = 0;
+    try {
+        TileFileReader reader(tile);
+        views = reader.header().views;
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            if (part == TileFileReader::Part::Scene) {
+                scenes.push_back({reader.scene().name, reader.scene().frames});
+            } else {
+                scenes.back().height = std::max(scenes.back().height, int{reader.image().height});
+            }
+        }
+    } catch (const TileError& damage) {
+        throw PackError(damage.what());
+    }
+    if (scene && std::none_of(scenes.begin(), scenes.end(), [&](const SceneShape& s) { return s.name == *scene; })) {
+        throw PackError("no scene is named \"" + printable(*scene) + "\"");
+    }
+
+    std::size_t frames = 0, height = 0, shown = 0;
+    for (SceneShape& shape : scenes) {
+        if (scene && (shape.name != *scene || shown > 0)) continue;
+        shape.shown = shape.height > 0 && shape.frames > 0 && views > 0;
+        if (!shape.shown) continue;
+        shape.first = frames;
+        frames += static_cast<std::size_t>(shape.frames);
+        height = std::max(height, static_cast<std::size_t>(shape.height));
+        ++shown;
+    }
+    if (frames == 0) throw PackError("no image with pixels to preview");
+    const auto s = static_cast<std::size_t>(scale);
+    const std::size_t width = static_cast<std::size_t>(views) * TileWidth * s;
+    height *= s;
+    if (width * height > MaxPicturePixels || width * height * frames > MaxAnimationPixels) {
+        throw PackError("the preview would be " + std::to_string(frames) + " frames of " + std::to_string(width) +
+                        " x " + std::to_string(height) + " pixels, more than " + std::to_string(MaxPicturePixels) +
+                        " a frame and " + std::to_string(MaxAnimationPixels) + " in all");
+    }
+
+    const Canonical canonical = canonical_indices();
+    std::vector<std::vector<std::uint8_t>> screens(frames, std::vector<std::uint8_t>(width * height, canonical.clear));
+    std::vector<int> delays(frames, delay_ms);
+    for (const SceneShape& shape : scenes) {
+        if (shape.shown && shown > 1) delays[shape.first + static_cast<std::size_t>(shape.frames) - 1] += ScenePauseMs;
+    }
+    try {
+        TileFileReader reader(tile);
+        reader.header();
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            const SceneShape& shape = scenes.at(static_cast<std::size_t>(reader.scene_number()));
+            if (part == TileFileReader::Part::Scene || !shape.shown) continue;
+            const Image image = decode_image(reader.data(), reader.image().height, reader.location());
+            const ImagePlace place = reader.place();
+            std::vector<std::uint8_t>& screen = screens[shape.first + static_cast<std::size_t>(place.frame)];
+            const std::size_t left = static_cast<std::size_t>(place.view) * TileWidth * s;
+            for (int y = 0; y < image.height; ++y) {
+                for (int x = 0; x < TileWidth; ++x) {
+                    const Pixel pixel = image.at(x, y);
+                    if (pixel == TransparentPixel) continue;
+                    const std::uint8_t index = canonical.index[static_cast<std::size_t>(pixel)];
+                    for (std::size_t dy = 0; dy < s; ++dy) {
+                        const std::size_t row = (static_cast<std::size_t>(y) * s + dy) * width;
+                        std::fill_n(screen.begin() + static_cast<std::ptrdiff_t>(row + left + static_cast<std::size_t>(x) * s),
+                                    s, index);
+                    }
+                }
+            }
+        }
+    } catch (const TileError& damage) {
+        throw PackError(damage.what());
+    }
+    try {
+        return write_indexed_gif(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), Palette,
+                                 canonical.clear, screens, delays);
+    } catch (const GifError& error) {
+        throw PackError(error.what());
+    }
+}
+
+}  // namespace tess

@@ -1,0 +1,348 @@
+#include "scene_layout.hpp"
+
+#include <algorithm>
+
+#include "pack/atlas.hpp"
+#include "pack/error.hpp"
+#include "pack/text.hpp"
+#include "tile/format.hpp"
+#include "tile/records.hpp"
+
+namespace tess {
+
+namespace {
+
+constexpr std::uint8_t HalfAlpha = 128;  // below it a pixel is transparent, as picture_image has it
+
+std::string size_text(std::int64_t w, std::int64_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+PackLocation at_image(const std::string& path, int view, int frame)
+{
+    PackLocation where = in_file(path);
+    where.view = view;
+    where.frame = frame;
+    return where;
+}
+
+// "hero/walk.json" and "walk.png" give "hero/walk.png".
+std::string beside(const std::string& file, const std::string& name)
+{
+    if (name.front() == '/') return name;
+    const std::size_t slash = file.find_last_of('/');
+    return slash == std::string::npos ? name : file.substr(0, slash + 1) + name;
+}
+
+void check_views_frames(std::size_t given, int views, int frames, const std::string& what, const std::string& path)
+{
+    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(frames);
+    if (given != wanted) {
+        throw PackError(std::to_string(given) + " " + what + ", views x frames is " + std::to_string(views) + " x " +
+                            std::to_string(frames) + " = " + std::to_string(wanted),
+                        in_file(path));
+    }
+}
+
+}  // namespace
+
+SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureSource& source,
+                         const PictureLoader& load)
+    : placement_(scene.placement), frames_(scene.frames)
+{
+    if (scene.atlas) {
+        from_atlas(scene, views, source);
+    } else if (!scene.sheet.empty()) {
+        from_sheet(scene, views, views_stated, load);
+    } else {
+        from_images(scene, views, source);
+    }
+    for (Drawing& drawing : drawings_) {
+        drawing.mirrored = std::find(placement_.mirrored.begin(), placement_.mirrored.end(), drawing.view) !=
+                           placement_.mirrored.end();
+    }
+    check_and_trim(load);
+}
+
+void SceneLayout::from_images(const ManifestScene& scene, int views, PictureSource& source)
+{
+    std::vector<std::string> paths;
+    for (const std::string& entry : scene.images) {
+        if (!is_pattern(entry)) {
+            paths.push_back(entry);
+            continue;
+        }
+        const std::size_t slash = entry.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash == 0 ? 1 : slash);
+        const std::string pattern = entry.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (is_pattern(folder)) throw PackError("only the last part of a path may be a pattern", in_file(entry));
+        std::vector<std::string> names = source.list(folder);
+        std::erase_if(names, [&](const std::string& name) { return !matches_pattern(pattern, name); });
+        if (names.empty()) throw PackError("the pattern matches no file", in_file(entry));
+        std::sort(names.begin(), names.end(), natural_less);
+        for (const std::string& name : names) paths.push_back(slash == std::string::npos ? name : entry.substr(0, slash + 1) + name);
+    }
+    if (!paths.empty() || views * frames_ > 0) {
+        check_views_frames(paths.size(), views, frames_, "images once patterns are expanded",
+                           scene.images.empty() ? "" : scene.images.front());
+    }
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const ImagePlace place = image_place(static_cast<int>(k), frames_);
+        Drawing drawing;
+        drawing.path = paths[k];
+        drawing.view = place.view;
+        drawing.frame = place.frame;
+        drawing.whole = true;
+        drawings_.push_back(std::move(drawing));
+    }
+}
+
+void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_stated, const PictureLoader& load)
+{
+    if (views == 0 || frames_ == 0) return;
+    SheetGrid grid;
+    if (scene.grid) {
+        grid = *scene.grid;
+    } else {
+        // The plain form: cells 64 wide, as high as the sheet's height
+        // shared among the views.
+        const Picture& sheet = load(scene.sheet);
+        const std::size_t width = static_cast<std::size_t>(frames_) * TileWidth;
+        if (static_cast<std::size_t>(sheet.width) != width || sheet.height % views != 0 || sheet.height / views > MaxCount) {
+            throw PackError("the sheet is " + size_text(sheet.width, sheet.height) + " pixels; " + std::to_string(frames_) +
+                                " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
+                                " wide, and the height must be " + std::to_string(views) +
+                                " views times an image height of at most " + std::to_string(MaxCount) +
+                                " (or cut any grid with sheet = { file, cell = [width, height] })",
+                            in_file(scene.sheet));
+        }
+        grid.cell_width = TileWidth;
+        grid.cell_height = sheet.height / views;
+        if (!views_stated) {
+            notes_.push_back(printable(scene.name) + ": sheet " + std::to_string(sheet.width) + " \u00d7 " +
+                             std::to_string(sheet.height) + " read as " + std::to_string(views) +
+                             (views == 1 ? " view" : " views") + " \u00d7 " + std::to_string(frames_) + " frames of " +
+                             std::to_string(grid.cell_width) + " \u00d7 " + std::to_string(grid.cell_height));
+        }
+    }
+    for (int view = 0; view < views; ++view) {
+        for (int frame = 0; frame < frames_; ++frame) {
+            const std::size_t k = static_cast<std::size_t>(view) * static_cast<std::size_t>(frames_) + static_cast<std::size_t>(frame);
+            const int column = !grid.cells.empty() ? grid.cells[k].first : grid.columns.empty() ? frame : grid.columns[frame];
+            const int row = !grid.cells.empty() ? grid.cells[k].second : grid.rows.empty() ? view : grid.rows[view];
+            Drawing drawing;
+            drawing.path = scene.sheet;
+            drawing.view = view;
+            drawing.frame = frame;
+            drawing.x = grid.margin_x + std::int64_t{column} * (grid.cell_width + grid.spacing_x);
+            drawing.y = grid.margin_y + std::int64_t{row} * (grid.cell_height + grid.spacing_y);
+            drawing.w = drawing.canvas_w = grid.cell_width;
+            drawing.h = drawing.canvas_h = grid.cell_height;
+            drawing.what = "cell [" + std::to_string(column) + ", " + std::to_string(row) + "]";
+            drawings_.push_back(std::move(drawing));
+        }
+    }
+}
+
+void SceneLayout::from_atlas(const ManifestScene& scene, int views, PictureSource& source)
+{
+    const std::string& file = scene.atlas->file;
+    if (views == 0) return;
+    const Atlas atlas = parse_atlas(source.read(file), file);
+    const std::string image = beside(file, atlas.image);
+
+    // The atlas frames of each view, in play order.
+    std::vector<std::vector<int>> chosen;
+    if (!scene.atlas->tags.empty()) {
+        for (const std::string& name : scene.atlas->tags) {
+            const auto tag = std::find_if(atlas.tags.begin(), atlas.tags.end(), [&](const AtlasTag& t) { return t.name == name; });
+            if (tag == atlas.tags.end()) {
+                std::string known;
+                for (const AtlasTag& t : atlas.tags) known += (known.empty() ? "" : ", ") + t.name;
+                throw PackError("no frame tag \"" + name + "\" in the atlas; it has " + (known.empty() ? "none" : known), in_file(file));
+            }
+            chosen.push_back(tag_frames(*tag));
+        }
+        bool same = true;
+        for (const auto& frames : chosen) same = same && frames.size() == chosen.front().size();
+        if (!same) {
+            std::string counts;
+            for (std::size_t v = 0; v < chosen.size(); ++v) {
+                counts += (v ? ", " : "") + scene.atlas->tags[v] + " " + std::to_string(chosen[v].size());
+            }
+            throw PackError("the tags give different numbers of frames: " + counts + "; every view needs as many",
+                            in_file(file));
+        }
+    } else if (!scene.atlas->frame_names.empty()) {
+        const std::size_t per_view = scene.atlas->frame_names.size() / static_cast<std::size_t>(std::max(views, 1));
+        for (std::size_t k = 0; k < scene.atlas->frame_names.size(); ++k) {
+            const std::string& name = scene.atlas->frame_names[k];
+            const auto found = std::find_if(atlas.frames.begin(), atlas.frames.end(), [&](const AtlasFrame& f) { return f.name == name; });
+            if (found == atlas.frames.end()) throw PackError("no frame named \"" + name + "\" in the atlas", in_file(file));
+            if (k % per_view == 0) chosen.emplace_back();
+            chosen.back().push_back(static_cast<int>(found - atlas.frames.begin()));
+        }
+    } else {
+        if (views != 1) {
+            throw PackError("without 'tags' the atlas's frames make one view, and the file has " + std::to_string(views) +
+                                "; give one tag a view",
+                            in_file(file));
+        }
+        chosen.emplace_back();
+        for (std::size_t k = 0; k < atlas.frames.size(); ++k) chosen.back().push_back(static_cast<int>(k));
+    }
+    const std::size_t count = chosen.empty() ? 0 : chosen.front().size();
+    if (scene.frames_stated && count != static_cast<std::size_t>(frames_)) {
+        throw PackError("the atlas gives " + std::to_string(count) + " frames a view, the scene says frames = " +
+                            std::to_string(frames_),
+                        in_file(file));
+    }
+    if (count > MaxCount) {
+        throw PackError(std::to_string(count) + " frames a view, at most " + std::to_string(MaxCount), in_file(file));
+    }
+    frames_ = static_cast<int>(count);
+    for (std::size_t view = 0; view < chosen.size(); ++view) {
+        for (std::size_t frame = 0; frame < chosen[view].size(); ++frame) {
+            const AtlasFrame& source_frame = atlas.frames[static_cast<std::size_t>(chosen[view][frame])];
+            Drawing drawing;
+            drawing.path = image;
+            drawing.view = static_cast<int>(view);
+            drawing.frame = static_cast<int>(frame);
+            drawing.x = source_frame.x;
+            drawing.y = source_frame.y;
+            drawing.w = source_frame.w;
+            drawing.h = source_frame.h;
+            drawing.rotated = source_frame.rotated;
+            drawing.offset_x = source_frame.offset_x;
+            drawing.offset_y = source_frame.offset_y;
+            drawing.canvas_w = source_frame.canvas_w;
+            drawing.canvas_h = source_frame.canvas_h;
+            drawing.what = "frame \"" + source_frame.name + "\" of " + file;
+            drawings_.push_back(std::move(drawing));
+        }
+    }
+}
+
+bool SceneLayout::stored_at(const Drawing& drawing, int cx, int cy, int& sx, int& sy)
+{
+    if (drawing.mirrored) cx = drawing.canvas_w - 1 - cx;
+    const int dx = cx - drawing.offset_x, dy = cy - drawing.offset_y;
+    if (dx < 0 || dy < 0 || dx >= drawing.w || dy >= drawing.h) return false;
+    // A rotated frame is stored turned clockwise: its top left at the top right.
+    sx = static_cast<int>(drawing.x) + (drawing.rotated ? drawing.h - 1 - dy : dx);
+    sy = static_cast<int>(drawing.y) + (drawing.rotated ? dx : dy);
+    return true;
+}
+
+void SceneLayout::check_and_trim(const PictureLoader& load)
+{
+    Box bounds{0, 0, 0, 0};
+    int left = 0, top = 0, right = -1, bottom = -1;
+    for (Drawing& drawing : drawings_) {
+        const PackLocation where = at_image(drawing.path, drawing.view, drawing.frame);
+        const Picture& picture = load(drawing.path);
+        if (drawing.whole) {
+            drawing.w = drawing.canvas_w = picture.width;
+            drawing.h = drawing.canvas_h = picture.height;
+        }
+        const int stored_w = drawing.rotated ? drawing.h : drawing.w;
+        const int stored_h = drawing.rotated ? drawing.w : drawing.h;
+        if (drawing.x + stored_w > picture.width || drawing.y + stored_h > picture.height) {
+            throw PackError(drawing.what + " is " + size_text(stored_w, stored_h) + " pixels at x " + std::to_string(drawing.x) +
+                                ", y " + std::to_string(drawing.y) + ", reaching past the picture's " +
+                                size_text(picture.width, picture.height),
+                            where);
+        }
+        if (!placement_.trim) continue;
+        for (int dy = 0; dy < drawing.h; ++dy) {
+            for (int dx = 0; dx < drawing.w; ++dx) {
+                int sx = 0, sy = 0;
+                const int cx0 = drawing.offset_x + dx, cy = drawing.offset_y + dy;
+                const int cx = drawing.mirrored ? drawing.canvas_w - 1 - cx0 : cx0;
+                stored_at(drawing, cx, cy, sx, sy);
+                const std::uint32_t colour =
+                    picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
+                if (picture.colours[colour].alpha < HalfAlpha) continue;
+                if (right < left) {
+                    left = right = cx, top = bottom = cy;
+                } else {
+                    left = std::min(left, cx), right = std::max(right, cx);
+                    top = std::min(top, cy), bottom = std::max(bottom, cy);
+                }
+            }
+        }
+    }
+    if (placement_.trim && right >= left) bounds = {left, top, right - left + 1, bottom - top + 1};
+    have_union_ = placement_.trim;
+    union_ = bounds;
+    for (const Drawing& drawing : drawings_) {
+        const Box box = box_of(drawing);
+        if (box.w <= TileWidth && box.h <= MaxCount) continue;
+        const bool wide = box.w > TileWidth;
+        const std::string drawn = wide ? std::to_string(box.w) + " pixels wide" : std::to_string(box.h) + " pixels high";
+        const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
+        const std::string hint = placement_.trim ? "what is drawn across the scene's frames spans that much; cut smaller cells with 'cell'"
+                                                 : "trim = true drops the transparent border, or cut smaller cells with 'cell'";
+        throw PackError("the picture is " + drawn + (placement_.trim ? " after trimming" : "") + "; an image is at most " +
+                            limit + ": " + hint,
+                        at_image(drawing.path, drawing.view, drawing.frame));
+    }
+}
+
+SceneLayout::Box SceneLayout::box_of(const Drawing& drawing) const
+{
+    return have_union_ ? union_ : Box{0, 0, drawing.canvas_w, drawing.canvas_h};
+}
+
+int SceneLayout::left_of(const Box& box) const
+{
+    switch (placement_.anchor) {
+    case Anchor::Center: return (TileWidth - box.w) / 2;
+    case Anchor::Right: return TileWidth - box.w;
+    case Anchor::Left: break;
+    }
+    return 0;
+}
+
+Picture SceneLayout::placed(std::size_t k, const PictureLoader& load)
+{
+    const Drawing& drawing = drawings_[k];
+    const Picture& picture = load(drawing.path);
+    const Box box = box_of(drawing);
+    const int left = left_of(box);
+    Picture out;
+    out.width = left + box.w;
+    out.height = box.h;
+    out.colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
+    out.pixels.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height), 0);
+    // Only the colours this image uses come along, so making its image
+    // costs what a picture of its own would.
+    if (remap_.size() < picture.colours.size()) remap_.resize(picture.colours.size(), 0);
+    std::vector<std::uint32_t> used;
+    for (int y = 0; y < box.h; ++y) {
+        for (int x = 0; x < box.w; ++x) {
+            int sx = 0, sy = 0;
+            if (!stored_at(drawing, box.x + x, box.y + y, sx, sy)) continue;
+            const std::uint32_t colour =
+                picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
+            if (remap_[colour] == 0) {
+                out.colours.push_back(picture.colours[colour]);
+                remap_[colour] = static_cast<std::uint32_t>(out.colours.size() - 1);
+                used.push_back(colour);
+            }
+            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(left + x)] =
+                remap_[colour];
+        }
+    }
+    for (const std::uint32_t colour : used) remap_[colour] = 0;
+    return out;
+}
+
+std::pair<int, int> SceneLayout::source_point(std::size_t k, int x, int y) const
+{
+    const Drawing& drawing = drawings_[k];
+    const Box box = box_of(drawing);
+    int sx = x, sy = y;
+    stored_at(drawing, box.x + x - left_of(box), box.y + y, sx, sy);
+    return {sx, sy};
+}
+
+}  // namespace tess

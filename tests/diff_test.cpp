@@ -1,0 +1,204 @@
+// tesspack diff and dump: one table of pairs of tile files with the report
+// and outcome each must give, the text form against golden files, and git
+// showing one changed line for one changed pixel through the text form.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <fstream>
+#include <sstream>
+
+#include "pack/diff.hpp"
+#include "pack/dump.hpp"
+#include "pack/error.hpp"
+#include "program_runner.hpp"
+#include "tile/file.hpp"
+#include "tile/image.hpp"
+
+namespace tess {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Scene {
+    std::string name;
+    int frames = 1;
+    std::vector<Image> images;  // views x frames
+};
+
+Image sprite(int height, int seed)
+{
+    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 8; x < 40; ++x) image.pixels[static_cast<std::size_t>(y * TileWidth + x)] = static_cast<Pixel>((x * 7 + y * 3 + seed) % 256);
+    }
+    return image;
+}
+
+Bytes tile(const std::vector<Scene>& scenes, int views = 1, int revision = 2)
+{
+    Bytes out;
+    TileFileWriter writer(out, revision, views, static_cast<int>(scenes.size()));
+    for (const Scene& scene : scenes) {
+        writer.scene(scene.frames, scene.name);
+        for (const Image& image : scene.images) writer.image(image.height, encode_image(image));
+    }
+    writer.finish();
+    return out;
+}
+
+const std::vector<Scene> Base = {{"walk", 2, {sprite(10, 0), sprite(10, 1)}}, {"idle", 1, {sprite(6, 2)}}};
+
+std::vector<Scene> with(std::function<void(std::vector<Scene>&)> change)
+{
+    std::vector<Scene> scenes = Base;
+    change(scenes);
+    return scenes;
+}
+
+// walk's frame 1 with one literal run split in two: the same pixels in more bytes.
+Bytes foreign_encoding()
+{
+    Bytes out;
+    TileFileWriter writer(out, 2, 1, 2);
+    writer.scene(2, "walk");
+    writer.image(10, encode_image(sprite(10, 0)));
+    const Image image = sprite(10, 1);
+    Bytes data;
+    for (int y = 0; y < image.height; ++y) {
+        data.insert(data.end(), {code_byte(RowCode::TransparentRun), 8, code_byte(RowCode::LiteralRun), 16});
+        for (int x = 8; x < 24; ++x) data.push_back(static_cast<std::uint8_t>(image.at(x, y)));
+        data.insert(data.end(), {code_byte(RowCode::LiteralRun), 16});
+        for (int x = 24; x < 40; ++x) data.push_back(static_cast<std::uint8_t>(image.at(x, y)));
+        data.push_back(code_byte(RowCode::EndOfRow));
+    }
+    data.push_back(code_byte(RowCode::EndOfImage));
+    writer.image(10, data);
+    writer.scene(1, "idle");
+    writer.image(6, encode_image(sprite(6, 2)));
+    writer.finish();
+    return out;
+}
+
+struct Pair {
+    const char* what;
+    Bytes b;
+    std::string report;
+    bool differ;
+    bool bytes_differ;
+};
+
+TEST(Diff, ReportsEachKindOfChange)
+{
+    const Bytes a = tile(Base);
+    Bytes cut = a;
+    cut.resize(cut.size() - 5);
+    const std::vector<Pair> pairs = {
+        {"identical", a, "", false, false},
+        {"one pixel", tile(with([](auto& s) { s[0].images[1].pixels[3 * TileWidth + 20] = 1; })),
+         "walk view 0 frame 1: 1 pixel changed in x 20\u201320, y 3\u20133\n", true, true},
+        {"a pixel cleared and one drawn", tile(with([](auto& s) {
+             s[1].images[0].pixels[8] = TransparentPixel;
+             s[1].images[0].pixels[5 * TileWidth + 50] = 9;
+         })),
+         "idle view 0 frame 0: 2 pixels changed in x 8\u201350, y 0\u20135\n", true, true},
+        {"taller", tile(with([](auto& s) { s[1].images[0] = sprite(9, 2); })),
+         "idle view 0 frame 0: height 6 -> 9, 96 pixels changed in x 8\u201339, y 6\u20138\n", true, true},
+        {"taller by transparent rows", tile(with([](auto& s) {
+             s[1].images[0].height = 8;
+             s[1].images[0].pixels.resize(8 * TileWidth, TransparentPixel);
+         })),
+         "idle view 0 frame 0: height 6 -> 8, no pixel changed\n", true, true},
+        {"scene added", tile(with([](auto& s) { s.insert(s.begin() + 1, Scene{"run", 1, {sprite(3, 5)}}); })),
+         "scene 1 \"run\" added\n", true, true},
+        {"scene removed", tile(with([](auto& s) { s.erase(s.begin()); })), "scene 0 \"walk\" removed\n", true, true},
+        {"scene renamed", tile(with([](auto& s) { s[1].name = "rest"; })), "scene 1 \"idle\" renamed \"rest\"\n", true,
+         true},
+        {"scenes swapped", tile({Base[1], Base[0]}), "scene 1 \"idle\" moved to 0\n", true, true},
+        {"frame added", tile(with([](auto& s) {
+             s[0].frames = 3;
+             s[0].images.push_back(sprite(10, 4));
+         })),
+         "walk: frames 2 -> 3\n", true, true},
+        {"revision", tile(Base, 1, 3), "revision: 2 -> 3\n", true, true},
+        {"same pixels, other bytes", foreign_encoding(),
+         "walk view 0 frame 1: same pixels, other bytes (371 -> 391 bytes of data)\nsame pixels, other bytes\n", false,
+         true},
+    };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.what);
+        MemoryTileInput in_a("a.til", a), in_b("b.til", pair.b);
+        std::ostringstream out;
+        const DiffOutcome outcome = diff_tile_files(in_a, in_b, out);
+        EXPECT_EQ(out.str(), pair.report);
+        EXPECT_EQ(outcome.differ, pair.differ);
+        EXPECT_EQ(outcome.bytes_differ, pair.bytes_differ || pair.b != a);
+    }
+    for (const Bytes& damaged : {cut, Bytes{'T', 'I', 'X', 2, 1, 1}}) {
+        MemoryTileInput in_a("a.til", a), in_b("b.til", damaged);
+        std::ostringstream out;
+        try {
+            diff_tile_files(in_a, in_b, out);
+            ADD_FAILURE() << "no error";
+        } catch (const PackError& error) {
+            EXPECT_EQ(error.where().file, "b.til");
+            EXPECT_TRUE(std::string(error.what()).starts_with("damaged, so it cannot be compared")) << error.what();
+        }
+    }
+}
+
+TEST(Diff, PictureAndJsonOfAChange)
+{
+    MemoryTileInput a("a.til", tile(Base));
+    MemoryTileInput b("b.til", tile(with([](auto& s) { s[0].images[0].pixels[20] = 1; })));
+    std::ostringstream out;
+    const DiffOutcome outcome = diff_tile_files(a, b, out, {true, true});
+    EXPECT_EQ(out.str(),
+              "{\n  \"changes\": [\n    {\"kind\": \"image\", \"scene\": 0, \"view\": 0, \"frame\": 0, \"height\": [10, 10], "
+              "\"pixels\": 1, \"x\": [20, 20], \"y\": [0, 0]}\n  ],\n  \"differ\": true,\n  \"bytes_differ\": true\n}\n");
+    EXPECT_EQ(outcome.images_changed, 1u);
+    ASSERT_GT(outcome.picture.size(), 8u);
+    EXPECT_EQ(outcome.picture[1], 'P');
+}
+
+std::string golden(const std::string& name)
+{
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/" + name);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Dump, MatchesGoldenFiles)
+{
+    for (const auto& [til, dump] : {std::pair{std::string(TEST_DATA_DIR) + "/walk.til", "walk.dump"},
+                                    std::pair{std::string(EXAMPLES_DIR) + "/knight.til", "knight.dump"}}) {
+        std::filebuf in;
+        ASSERT_TRUE(in.open(til, std::ios::in | std::ios::binary));
+        std::ostringstream out;
+        dump_tile_file(in, out);
+        EXPECT_EQ(out.str(), golden(dump)) << til;
+    }
+}
+
+// git diff through `tesspack dump` shows one pixel changed as one line.
+TEST(Dump, GitTextconvShowsOneLineForOnePixel)
+{
+    if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+    testing::TempFolder folder;
+    const Bytes before = tile(Base);
+    const Bytes after = tile(with([](auto& s) { s[0].images[1].pixels[3 * TileWidth + 20] = TransparentPixel; }));
+    const auto write = [&](const Bytes& bytes) { testing::write_file(folder / "a.til", std::string(bytes.begin(), bytes.end())); };
+    const std::string git = "cd '" + folder.path().string() + "' && git -c user.name=t -c user.email=t@t ";
+    ASSERT_EQ(std::system((git + "init -q && echo '*.til diff=til' > .gitattributes && git config diff.til.textconv '" +
+                           std::string(TESSPACK_PATH) + " dump'").c_str()), 0);
+    write(before);
+    ASSERT_EQ(std::system((git + "add . && " + git + "commit -qm a").c_str()), 0);
+    write(after);
+    ASSERT_EQ(std::system((git + "diff | grep -E '^[-+][^-+]' > changed").c_str()), 0);
+    const std::string changed = testing::read_file(folder / "changed");
+    ASSERT_EQ(std::count(changed.begin(), changed.end(), '\n'), 2) << changed;
+    EXPECT_TRUE(changed.starts_with("-|") && changed.find("\n+|") != std::string::npos) << changed;
+}
+
+}  // namespace
+}  // namespace tess
