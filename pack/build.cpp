@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "pack/compare.hpp"
 #include "pack/error.hpp"
 #include "pack/picture.hpp"
 #include "scene_layout.hpp"
@@ -147,8 +148,20 @@ private:
     // The picture's pixels in the palette as the scene's colour options say.
     Image converted(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height)
     {
-        return picture_image(picture, x0, y0, width, height, rules_, scene.colour,
-                             report_ ? &report_->scenes.back().tally : nullptr);
+        Image image = picture_image(picture, x0, y0, width, height, rules_, scene.colour,
+                                    report_ ? &report_->scenes.back().tally : nullptr);
+        if (report_ && report_->compare_pixels > 0) keep_compared(scene, picture, x0, y0, width, height, image);
+        return image;
+    }
+
+    void keep_compared(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height, const Image& image)
+    {
+        compared_pixels_ += static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        if (compared_pixels_ > report_->compare_pixels) {
+            throw PackError("the comparison picture would be more than " + std::to_string(MaxPicturePixels) +
+                            " pixels; compare fewer or smaller images, or at a smaller --scale");
+        }
+        report_->compared.push_back(compared_image(picture, x0, y0, width, height, scene.colour, image));
     }
 
     void put(const ManifestScene& scene, const Picture& picture, int x0, int y0, int width, int height)
@@ -297,6 +310,7 @@ private:
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;
+    std::uint64_t compared_pixels_ = 0;
     BuiltTile built_;
     TileFileWriter writer_;
 };

@@ -222,6 +222,11 @@ void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint64_t pixel
     counts[{key, index}] += pixels;
 }
 
+Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options)
+{
+    return options.matte && colour.alpha != Opaque ? over(colour.rgb, colour.alpha, *options.matte) : colour.rgb;
+}
+
 Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules)
 {
     return picture_image(picture, x0, y0, width, height, rules, ColourOptions{});
@@ -239,8 +244,7 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
     std::vector<bool> named(picture.colours.size(), false);
     for (std::size_t c = 0; c < picture.colours.size(); ++c) {
         const PictureColour& colour = picture.colours[c];
-        drawn[c] = colour.rgb;
-        if (options.matte && colour.alpha != Opaque) drawn[c] = over(colour.rgb, colour.alpha, *options.matte);
+        drawn[c] = drawn_colour(colour, options);
         if (colour.alpha < options.alpha_threshold || colour.alpha == 0) {
             values[c] = TransparentPixel;
         } else if (colour.index && Palette[*colour.index] == drawn[c]) {

@@ -8,6 +8,7 @@
 
 #include "disk.hpp"
 #include "files/file_stream.hpp"
+#include "pack/compare.hpp"
 #include "pack/diff.hpp"
 #include "pack/dump.hpp"
 #include "pack/animation.hpp"
@@ -34,7 +35,7 @@ constexpr std::uint64_t DefaultMaxFiles = 100'000;
 // Ten frames a second, as sprite tools show a walk.
 constexpr int DefaultDelayMs = 100;
 
-const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette", "diff", "dump"};
+const char* const Commands[] = {"build", "unpack", "verify", "list", "preview", "palette", "diff", "dump", "compare"};
 
 struct Arguments {
     std::string input;
@@ -110,19 +111,32 @@ bool is_gif_path(const std::string& path)
     return ending == ".gif";
 }
 
+// The manifest with --metric and --dither over it.
+Manifest read_manifest(const Arguments& arguments, files::FileId& id)
+{
+    const std::vector<std::uint8_t> text = read_user_input(arguments.input, MaxManifestBytes, &id);
+    Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                                       arguments.input == "-" ? "standard input" : arguments.input);
+    if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
+    if (!arguments.dither.empty()) {
+        manifest.colour.dither = *parse_dither(arguments.dither);
+        for (ManifestScene& scene : manifest.scenes) scene.colour.dither = manifest.colour.dither;
+    }
+    return manifest;
+}
+
 int run(const std::string& command, const Arguments& arguments)
 {
     if (arguments.output_given && arguments.output.empty()) throw UsageFault("-o needs a name, not an empty one");
-    if (command == "build") {
+    if (command == "compare") {
         files::FileId manifest_id{};
-        const std::vector<std::uint8_t> text = read_user_input(arguments.input, MaxManifestBytes, &manifest_id);
-        Manifest manifest = parse_manifest(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                                           arguments.input == "-" ? "standard input" : arguments.input);
-        if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
-        if (!arguments.dither.empty()) {
-            manifest.colour.dither = *parse_dither(arguments.dither);
-            for (ManifestScene& scene : manifest.scenes) scene.colour.dither = manifest.colour.dither;
-        }
+        const Manifest manifest = read_manifest(arguments, manifest_id);
+        DiskPictures pictures(arguments.input, {manifest_id});
+        const std::vector<std::uint8_t> png = compare_png(manifest, pictures, arguments.scale, arguments.max_size);
+        write_user_file(arguments.output, "", png, &pictures);
+    } else if (command == "build") {
+        files::FileId manifest_id{};
+        const Manifest manifest = read_manifest(arguments, manifest_id);
         DiskPictures pictures(arguments.input, {manifest_id});
         ColourReport report;
         const bool reporting = arguments.report || arguments.report_json;
@@ -243,6 +257,16 @@ int tesspack(int argc, char** argv)
     build->add_flag("--report-json", arguments.report_json, "The same as JSON, for scripts");
     build->add_option("--max-size", arguments.max_size, "Refuse a tile file larger than this many bytes (default 256 MiB)");
 
+    CLI::App* compare = app.add_subcommand("compare", "Draw every image as drawn, in the palette, and its colour error");
+    compare->add_option("MANIFEST", arguments.input, "The manifest (TOML), or - for standard input")->required();
+    output_option(compare, "The PNG to write")->required();
+    compare->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
+    compare->add_option("--metric", arguments.metric, "Colour distance, as for build")
+        ->check(CLI::IsMember({"L1", "L2", "L3", "L4", "oklab"}));
+    compare->add_option("--dither", arguments.dither, "Dithering for every scene, as for build")
+        ->check(CLI::IsMember({"none", "floyd-steinberg", "bayer4", "bayer8"}));
+    compare->add_option("--max-size", arguments.max_size, "As for build");
+
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
     unpack->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
     output_option(unpack, "The folder to write into (default: FILE without .til)");
@@ -280,7 +304,7 @@ int tesspack(int argc, char** argv)
     dump->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
 
     if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
-        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview, palette, diff and dump (see tesspack --help)");
+        say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview, palette, diff, dump and compare (see tesspack --help)");
         return UsageError;
     }
     try {

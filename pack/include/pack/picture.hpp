@@ -65,6 +65,10 @@ struct ColourTally {
     void add(const Rgb& source, std::uint8_t index, std::uint64_t pixels = 1);
 };
 
+// The colour a pixel is mapped from: as drawn, or, where partly
+// transparent and a matte is given, blended over the matte.
+Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options);
+
 // The pixels of `picture` from column x0, row y0, `width` by `height`, as a
 // tile image (rows padded with transparency to TileWidth). Below alpha 128 a
 // pixel is transparent. A named index is kept when its colour is that

@@ -13,8 +13,23 @@ struct SceneColours {
     ColourTally tally;
 };
 
+// One image of a build seen three ways, each `width` x `height` RGBA: the
+// pixels as drawn, the same in the palette, and the CIEDE2000 difference
+// between them as a heat map (transparent where the image is).
+struct ComparedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> source;
+    std::vector<std::uint8_t> result;
+    std::vector<std::uint8_t> heat;
+};
+
 struct ColourReport {
     std::vector<SceneColours> scenes;
+    // Past 0, every image is kept in `compared` too, up to this many pixels
+    // in all; more raises PackError.
+    std::uint64_t compare_pixels = 0;
+    std::vector<ComparedImage> compared;
 };
 
 // A source colour and the entry it became.
