@@ -142,7 +142,9 @@ TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
 {
     TempFolder folder;
     const std::vector<std::string> usages[] = {{}, {"build"}, {"frobnicate"}, {"unpack", "a.til", "--format", "gif", "--sheets"},
-                                               {"list", "a.til", "--yaml"}, {"preview", "a.til"}};
+                                               {"list", "a.til", "--yaml"}, {"preview", "a.til"},
+                                               {"build", "m.toml", "--dither", "ordered"}, {"compare", "m.toml"},
+                                               {"compare", "m.toml", "-o", "c.png", "--scale", "0"}};
     for (const auto& arguments : usages) {
         const auto result = tesspack(arguments, folder.path());
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(arguments) << result.errors;
