@@ -29,15 +29,21 @@ int bayer(int n, int x, int y)
 void ordered(int side, int width, int height, const std::vector<Rgb>& source, const std::vector<bool>& fixed,
              ColourRules& rules, Image& image)
 {
+    // By place in the image, so what stays still between frames stays the same.
+    std::array<double, 64> pushes{};
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            pushes[static_cast<std::size_t>(y * side + x)] = ((bayer(side, x, y) + 0.5) / (side * side) - 0.5) * OrderedSpread;
+        }
+    }
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
             if (fixed[at]) continue;
-            // By place in the image, so what stays still between frames stays the same.
-            const double push = ((bayer(side, x, y) + 0.5) / (side * side) - 0.5) * OrderedSpread;
+            const double push = pushes[static_cast<std::size_t>((y % side) * side + x % side)];
             const Rgb& c = source[at];
             image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] =
-                rules.nearest({channel(c.red + push), channel(c.green + push), channel(c.blue + push)});
+                rules.nearest_dithered({channel(c.red + push), channel(c.green + push), channel(c.blue + push)});
         }
     }
 }
@@ -64,7 +70,7 @@ void floyd_steinberg(int width, int height, const std::vector<Rgb>& source, cons
             const Rgb& c = source[at];
             const Error wanted{std::clamp(c.red + carried[0], 0.0, 255.0), std::clamp(c.green + carried[1], 0.0, 255.0),
                                std::clamp(c.blue + carried[2], 0.0, 255.0)};
-            const std::uint8_t index = rules.nearest({channel(wanted[0]), channel(wanted[1]), channel(wanted[2])});
+            const std::uint8_t index = rules.nearest_dithered({channel(wanted[0]), channel(wanted[1]), channel(wanted[2])});
             image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)] = index;
             const Error error{wanted[0] - Palette[index].red, wanted[1] - Palette[index].green,
                               wanted[2] - Palette[index].blue};

@@ -211,9 +211,21 @@ std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file)
 std::uint8_t ColourRules::nearest(const Rgb& colour)
 {
     const auto key = static_cast<std::uint32_t>(colour.red << 16 | colour.green << 8 | colour.blue);
-    const auto [entry, added] = nearest_.try_emplace(key, 0);
-    if (added) entry->second = nearest_index(colour, metric_);
-    return entry->second;
+    // A slot holds the key + 1 above the index, so 0 is empty.
+    std::uint64_t& slot = cached_[(key * 2654435761u) >> (32 - CacheBits)];
+    if (slot >> 8 == key + 1) return static_cast<std::uint8_t>(slot);
+    const std::uint8_t index = nearest_index(colour, metric_);
+    slot = std::uint64_t{key + 1} << 8 | index;
+    return index;
+}
+
+std::uint8_t ColourRules::nearest_dithered(const Rgb& colour)
+{
+    if (cells_.empty()) cells_.assign(std::size_t{1} << 18, -1);
+    const auto cell = static_cast<std::size_t>((colour.red >> 2) << 12 | (colour.green >> 2) << 6 | (colour.blue >> 2));
+    std::int16_t& entry = cells_[cell];
+    if (entry < 0) entry = nearest({(colour.red & ~3) + 2, (colour.green & ~3) + 2, (colour.blue & ~3) + 2});
+    return static_cast<std::uint8_t>(entry);
 }
 
 void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint64_t pixels)

@@ -51,11 +51,20 @@ public:
     // Every opaque colour must be a palette colour, alpha 0 or 255.
     bool strict() const { return strict_; }
     std::uint8_t nearest(const Rgb& colour);
+    // The nearest entry to the middle of the colour's cell of 4 x 4 x 4
+    // channel values: dithering, which carries the difference on, asks for
+    // many colours and must not spend on finding each exactly.
+    std::uint8_t nearest_dithered(const Rgb& colour);
 
 private:
     Metric metric_;
     bool strict_;
-    std::map<std::uint32_t, std::uint8_t> nearest_;  // by 0xRRGGBB
+    // By 0xRRGGBB, each slot the last colour that hashed there and its entry:
+    // dithering asks for many colours, each again and again, and a lookup
+    // must cost next to nothing beside the mapping of a frame without it.
+    static constexpr int CacheBits = 16;
+    std::vector<std::uint64_t> cached_ = std::vector<std::uint64_t>(std::size_t{1} << CacheBits, 0);
+    std::vector<std::int16_t> cells_;  // by cell, -1 until asked
 };
 
 // What each opaque pixel of a picture became: its colour as drawn (over the
