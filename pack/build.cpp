@@ -63,10 +63,14 @@ private:
     std::uint64_t kept_pixels_ = 0;
 };
 
+// The bytes a sink is given at a time: few writes, little memory.
+constexpr std::size_t SinkPiece = std::size_t{1} << 16;
+
 class Builder {
 public:
-    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes)
+    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes, TileSink* sink)
         : manifest_(manifest), source_(source), pictures_(source, manifest), rules_(manifest.metric, manifest.strict), max_bytes_(max_bytes),
+          sink_(sink),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -90,6 +94,7 @@ public:
             ++built_.scenes;
         }
         writer_.finish();
+        if (sink_) pass_on();
         return std::move(built_);
     }
 
@@ -146,8 +151,24 @@ private:
     {
         const Image image = picture_image(picture, x0, y0, width, height, rules_);
         writer_.image(image.height, encode_image(image));
+        image_written();
+    }
+
+    std::uint64_t size() const { return passed_on_ + built_.bytes.size(); }
+
+    void image_written()
+    {
         ++built_.images;
-        if (built_.bytes.size() > max_bytes_) refuse_size(built_.bytes.size());
+        if (size() > max_bytes_) refuse_size(size());
+        if (sink_ && built_.bytes.size() >= SinkPiece) pass_on();
+    }
+
+    // Between images the bytes so far are whole records: they can go.
+    void pass_on()
+    {
+        sink_->write(built_.bytes);
+        passed_on_ += built_.bytes.size();
+        built_.bytes.clear();
     }
 
     static void check_image_size(const Picture& picture)
@@ -169,7 +190,7 @@ private:
             std::vector<std::uint8_t> data;
         };
         std::vector<std::vector<Encoded>> views(scene.images.size());
-        std::uint64_t held = built_.bytes.size();
+        std::uint64_t held = size();
         int view = -1, frame = -1;
         for (view = 0; view < static_cast<int>(views.size()); ++view) {
             const std::string& path = scene.images[static_cast<std::size_t>(view)];
@@ -211,7 +232,7 @@ private:
         for (const auto& encoded : views) {
             for (const Encoded& image : encoded) {
                 writer_.image(image.height, image.data);
-                ++built_.images;
+                image_written();
             }
         }
     }
@@ -287,6 +308,8 @@ private:
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;
+    TileSink* sink_;
+    std::uint64_t passed_on_ = 0;
     BuiltTile built_;
     TileFileWriter writer_;
 };
@@ -296,7 +319,16 @@ private:
 BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std::uint64_t max_bytes)
 {
     try {
-        return Builder(manifest, pictures, max_bytes).build();
+        return Builder(manifest, pictures, max_bytes, nullptr).build();
+    } catch (const TileError& error) {
+        throw PackError(error.what(), in_file(manifest.file));
+    }
+}
+
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, TileSink& out, std::uint64_t max_bytes)
+{
+    try {
+        return Builder(manifest, pictures, max_bytes, &out).build();
     } catch (const TileError& error) {
         throw PackError(error.what(), in_file(manifest.file));
     }

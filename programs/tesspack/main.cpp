@@ -116,13 +116,13 @@ int run(const std::string& command, const Arguments& arguments)
                                            arguments.input == "-" ? "standard input" : arguments.input);
         if (!arguments.metric.empty()) manifest.metric = *parse_metric(arguments.metric);
         DiskPictures pictures(arguments.input, {manifest_id});
-        const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size);
+        OutputFile out = arguments.output_given
+                             ? OutputFile::user(arguments.output,
+                                                manifest.output.substr(manifest.output.find_last_of('/') + 1), &pictures)
+                             : OutputFile::below(pictures, manifest.output);
+        const BuiltTile built = build_tile_file(manifest, pictures, out, arguments.max_size);
         for (const std::string& note : built.notes) say(note);
-        const std::string written =
-            arguments.output_given
-                ? write_user_file(arguments.output, manifest.output.substr(manifest.output.find_last_of('/') + 1),
-                                  built.bytes, &pictures)
-                : write_below(pictures, manifest.output, built.bytes);
+        const std::string written = out.commit();
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
     } else if (command == "unpack") {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,19 @@ struct BuiltTile {
 // scene, view and frame and the picture's path; a file that would grow past
 // `max_bytes` is refused with the numbers.
 BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures,
+                          std::uint64_t max_bytes = DefaultMaxTileBytes);
+
+// Where a tile file goes as it is built.
+class TileSink {
+public:
+    virtual ~TileSink() = default;
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// The same, handed to `out` a piece at a time as it is built, so memory stays
+// flat however large the set; the result's `bytes` are left empty. What
+// `out` was given before a fault is not a tile file.
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, TileSink& out,
                           std::uint64_t max_bytes = DefaultMaxTileBytes);
 
 }  // namespace tess
