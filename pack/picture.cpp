@@ -217,9 +217,13 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
                                    static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
                                    static_cast<std::size_t>(x0);
         Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
+        if (!any_refused) {
+            for (int x = 0; x < width; ++x) out[x] = values[row[x]];
+            continue;
+        }
         for (int x = 0; x < width; ++x) {
             const std::uint32_t c = row[x];
-            if (any_refused && refused[c] != Refused::No) {
+            if (refused[c] != Refused::No) {
                 const int px = x0 + x, py = y0 + y;
                 const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
                 PackLocation at;
