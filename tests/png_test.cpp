@@ -114,7 +114,7 @@ TEST(Png, RoundTripsKeepIndicesPaletteTransparencyAndRgba)
             for (const std::int32_t channel : {entry.red, entry.green, entry.blue}) rgba.push_back(channel & 0xff);
             rgba.push_back(alpha[index]);
         }
-        EXPECT_EQ(image.rgba, rgba);
+        EXPECT_TRUE(image.rgba.empty());
 
         Bytes free_rgba(rgba.size());
         for (auto& byte : free_rgba) byte = static_cast<std::uint8_t>(random());
@@ -182,6 +182,19 @@ TEST(Png, DamagedTruncatedAndOversizedFilesAreRefused)
     EXPECT_THROW(write_rgba_png(6, 4, Bytes(24)), PngError);
 }
 
+// The colours of every pixel, an indexed PNG's looked up in its palette.
+Bytes rgba_of(const PngImage& image)
+{
+    if (!image.indexed) return image.rgba;
+    Bytes rgba;
+    for (const std::uint8_t index : image.indexed->indices) {
+        const Rgb& entry = image.indexed->palette[index];
+        for (const std::int32_t channel : {entry.red, entry.green, entry.blue}) rgba.push_back(channel & 0xff);
+        rgba.push_back(image.indexed->alpha[index]);
+    }
+    return rgba;
+}
+
 // Other encoders' layouts: one picture through ImageMagick into each colour
 // type, bit depth and interlace, read back to the same pixels.
 TEST(Png, ReadsTheLayoutsImageMagickWrites)
@@ -228,14 +241,15 @@ TEST(Png, ReadsTheLayoutsImageMagickWrites)
         EXPECT_EQ((std::array<int, 3>{file[24], file[25], file[28]}), c.depth_type_interlace);
 
         const PngImage image = read_png(file, Limits);
-
-        ASSERT_EQ(image.rgba.size(), source.rgba.size());
         EXPECT_EQ(image.indexed.has_value(), c.depth_type_interlace[1] == 3);
-        for (std::size_t i = 0; i < source.rgba.size(); i += 4) {
+
+        const Bytes expected_rgba = rgba_of(source), rgba = rgba_of(image);
+        ASSERT_EQ(rgba.size(), expected_rgba.size());
+        for (std::size_t i = 0; i < expected_rgba.size(); i += 4) {
             // Where both are transparent, the colour is free.
-            const bool hidden = source.rgba[i + 3] == 0 && image.rgba[i + 3] == 0;
-            const std::uint8_t* expected = source.rgba.data() + i;
-            EXPECT_TRUE(hidden || std::equal(expected, expected + 4, image.rgba.data() + i)) << "pixel " << i / 4;
+            const bool hidden = expected_rgba[i + 3] == 0 && rgba[i + 3] == 0;
+            const std::uint8_t* expected = expected_rgba.data() + i;
+            EXPECT_TRUE(hidden || std::equal(expected, expected + 4, rgba.data() + i)) << "pixel " << i / 4;
         }
     }
     std::filesystem::remove_all(folder);

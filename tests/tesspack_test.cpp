@@ -124,6 +124,9 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
          "the sheet is 2 x 3 pixels; 1 frames of 64 need 64 wide"},
         {"output is an input", "output = \"a.xpm\"\n" + header + "images = [\"a.xpm\"]\n", Red,
          "a.xpm: the output would replace the input"},
+        // The output is open while the file is built: a fault on the way leaves no temporary beside the old file.
+        {"fault with an output there", "output = \"a.xpm\"\n" + header + "images = [\"a.xpm\"]\n",
+         "\"2 1 1 1\", \"a c red\", \"ab\"", "(a.xpm): pixel \"b\" at x 1, y 0 has no colour"},
     };
     for (const auto& c : cases) {
         TempFolder folder;

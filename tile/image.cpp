@@ -29,6 +29,8 @@ std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& w
 {
     std::vector<std::uint8_t> data;
     if (image.height == 0) return data;
+    // The most a row can take, so rows are written without moving the data.
+    data.reserve(static_cast<std::size_t>(image.height) * (3 * TileWidth + 1) + 1);
     for (int y = 0; y < image.height; ++y) {
         std::span<const Pixel> row = image.row(y);
         const auto last_opaque = std::find_if(row.rbegin(), row.rend(), [](Pixel p) { return p != TransparentPixel; });
@@ -36,6 +38,7 @@ std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& w
     }
     data.push_back(code_byte(RowCode::EndOfImage));
     check_data_length(data.size(), where);
+    data.shrink_to_fit();  // images may be held many at a time
     return data;
 }
 

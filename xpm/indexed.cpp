@@ -30,15 +30,25 @@ std::string indexed_xpm(std::string_view array_name, int width, int height, std:
     for (std::size_t index = 0; index < PaletteSize; ++index) {
         if (used[index]) text += colour_line(static_cast<std::uint8_t>(index));
     }
+    // The rows written in place: every key is as long, so their size is known.
     const auto row_length = static_cast<std::size_t>(width);
+    const std::size_t rows_at = text.size();
+    constexpr auto key_length = static_cast<std::size_t>(IndexedCharsPerPixel);
+    text.resize(rows_at + static_cast<std::size_t>(height) * (row_length * key_length + 4));
+    char* out = text.data() + rows_at;
     for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-        text += '"';
+        *out++ = '"';
         for (const std::int16_t pixel : pixels.subspan(y * row_length, row_length)) {
-            text += pixel < 0 ? IndexedTransparentKey : index_key(static_cast<std::uint8_t>(pixel));
+            const std::string_view key = pixel < 0 ? IndexedTransparentKey : index_key(static_cast<std::uint8_t>(pixel));
+            out = std::copy_n(key.data(), key_length, out);
         }
-        text += y + 1 < static_cast<std::size_t>(height) ? "\",\n" : "\"\n";
+        *out++ = '"';
+        if (y + 1 < static_cast<std::size_t>(height)) *out++ = ',';
+        *out++ = '\n';
     }
-    return text + "};\n";
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    text += "};\n";
+    return text;
 }
 
 }  // namespace tess

@@ -1,6 +1,8 @@
 #include "xpm/key_index.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace tess {
 
@@ -81,6 +83,33 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
         return at;
     }
     // Neighbours mostly share a colour, so the last key's number is tried first.
+    if (key_length_ <= 8) {
+        // A key in one number: eight bytes loaded at once where the row has
+        // them, in the order key_of gives, and cut to the key's length.
+        const std::uint64_t mask = key_length_ == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * key_length_)) - 1;
+        std::uint64_t last_key = 0;
+        std::uint32_t last_number = NoNumber;
+        for (; at + key_length_ <= row.size(); at += key_length_) {
+            std::uint64_t key = 0;
+            if (at + 8 <= row.size()) {
+                std::memcpy(&key, row.data() + at, 8);
+                if constexpr (std::endian::native == std::endian::big) key = __builtin_bswap64(key);
+                key &= mask;
+            } else {
+                for (std::size_t i = 0; i < key_length_; ++i) {
+                    key |= std::uint64_t{static_cast<unsigned char>(row[at + i])} << (8 * i);
+                }
+            }
+            if (last_number == NoNumber || key != last_key) {
+                const auto number = find_sorted({key, 0});
+                if (!number) return at;
+                last_key = key;
+                last_number = *number;
+            }
+            numbers.push_back(last_number);
+        }
+        return at;
+    }
     Key last_key{};
     std::uint32_t last_number = NoNumber;
     for (; at + key_length_ <= row.size(); at += key_length_) {

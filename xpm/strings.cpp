@@ -54,9 +54,10 @@ int XpmStrings::skip_comment()
     fail_wrong_xpm_format();
 }
 
-// Called after the opening quote: takes the string up to its closing quote a
-// buffer at a time.
-void XpmStrings::read_string()
+// Called after the opening quote: takes the string up to its closing quote.
+// Most strings lie whole in the buffer and are given from there; a string
+// that does not is gathered a buffer at a time.
+std::string_view XpmStrings::read_string()
 {
     text_.clear();
     for (;;) {
@@ -66,11 +67,15 @@ void XpmStrings::read_string()
         const auto* quote = static_cast<const char*>(std::memchr(start, '"', available));
         const std::size_t length = quote ? static_cast<std::size_t>(quote - start) : available;
         if (std::memchr(start, '\0', length) || text_.size() + length > max_length_) fail_wrong_xpm_format();
-        text_.append(start, length);
         position_ += length;
+        if (quote && text_.empty()) {
+            ++position_;
+            return {start, length};
+        }
+        text_.append(start, length);
         if (quote) {
             ++position_;
-            return;
+            return text_;
         }
     }
 }
@@ -81,8 +86,7 @@ std::string_view XpmStrings::next()
         if (c == EndOfInput || c == '\0') fail_wrong_xpm_format();
         c = c == '/' ? skip_comment() : get();
     }
-    read_string();
-    return text_;
+    return read_string();
 }
 
 }  // namespace tess

@@ -47,22 +47,6 @@ files::Descriptor open_followed_folder(const std::string& folder, std::error_cod
     return files::open_user_folder((folder.empty() ? "." : folder) + "/.", false, error);
 }
 
-void write_whole(int folder, const std::string& name, const std::string& shown, std::span<const std::uint8_t> bytes,
-                 const DiskPictures* inputs)
-{
-    if (name.empty() || name == "." || name == "..") fail(shown, "names no file");
-    std::error_code error;
-    files::AtomicFile file(folder, name, error);
-    if (error) fail(shown, refusal(error));
-    if (const std::error_code written = file.write(bytes)) fail(shown, "cannot write: " + written.message());
-    if (inputs) {
-        if (const auto existing = files::file_id(folder, name); existing && inputs->was_read(*existing)) {
-            fail(shown, "the output would replace the input " + shown);
-        }
-    }
-    if (const std::error_code committed = file.commit()) fail(shown, "cannot write: " + committed.message());
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t max_bytes, files::FileId* id)
@@ -129,27 +113,40 @@ bool DiskPictures::was_read(const files::FileId& file) const
     return std::find(inputs_.begin(), inputs_.end(), file) != inputs_.end();
 }
 
-std::string write_below(const DiskPictures& pictures, const std::string& output, std::span<const std::uint8_t> bytes)
+namespace {
+
+files::AtomicFile new_file(int folder, const std::string& name, const std::string& shown)
+{
+    if (name.empty() || name == "." || name == "..") fail(shown, "names no file");
+    std::error_code error;
+    files::AtomicFile file(folder, name, error);
+    if (error) fail(shown, refusal(error));
+    return file;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(int folder, const std::string& name, std::string shown, const DiskPictures* inputs)
+    : shown_(std::move(shown)), inputs_(inputs), file_(new_file(folder, name, shown_))
+{
+}
+
+OutputFile OutputFile::below(const DiskPictures& pictures, const std::string& output)
 {
     std::error_code error;
     const auto [folder, name] = split_path(output);
-    const std::string shown = joined(pictures.folder_name(), output);
     const files::Descriptor below = files::open_folder_beneath(pictures.folder(), folder, error);
     if (error) fail(joined(pictures.folder_name(), folder), "cannot write into it: " + error.message());
-    write_whole(below.get(), name, shown, bytes, &pictures);
-    return shown;
+    return OutputFile(below.get(), name, joined(pictures.folder_name(), output), &pictures);
 }
 
-std::string write_user_file(const std::string& path, const std::string& name_in_folder,
-                            std::span<const std::uint8_t> bytes, const DiskPictures* inputs)
+OutputFile OutputFile::user(const std::string& path, const std::string& name_in_folder, const DiskPictures* inputs)
 {
     std::error_code error;
     files::Descriptor folder = files::open_user_folder(path, false, error);
     if (!error) {
         if (name_in_folder.empty()) fail(path, "is a folder; give a file name");
-        const std::string shown = joined(path, name_in_folder);
-        write_whole(folder.get(), name_in_folder, shown, bytes, inputs);
-        return shown;
+        return OutputFile(folder.get(), name_in_folder, joined(path, name_in_folder), inputs);
     }
     if (path.back() == '/') {
         fail(path, error == std::errc::too_many_symbolic_link_levels ? "is not a folder (a symlink is not followed)"
@@ -159,8 +156,31 @@ std::string write_user_file(const std::string& path, const std::string& name_in_
     error.clear();
     folder = open_followed_folder(parent, error);
     if (error) fail(path, "cannot write into its folder: " + error.message());
-    write_whole(folder.get(), name, path, bytes, inputs);
-    return path;
+    return OutputFile(folder.get(), name, path, inputs);
+}
+
+void OutputFile::write(std::span<const std::uint8_t> bytes)
+{
+    if (const std::error_code written = file_.write(bytes)) fail(shown_, "cannot write: " + written.message());
+}
+
+const std::string& OutputFile::commit()
+{
+    if (inputs_) {
+        if (const auto existing = file_.replaces(); existing && inputs_->was_read(*existing)) {
+            fail(shown_, "the output would replace the input " + shown_);
+        }
+    }
+    if (const std::error_code committed = file_.commit()) fail(shown_, "cannot write: " + committed.message());
+    return shown_;
+}
+
+std::string write_user_file(const std::string& path, const std::string& name_in_folder,
+                            std::span<const std::uint8_t> bytes, const DiskPictures* inputs)
+{
+    OutputFile file = OutputFile::user(path, name_in_folder, inputs);
+    file.write(bytes);
+    return file.commit();
 }
 
 FolderSink::FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files) : path_(std::move(path))
@@ -201,7 +221,9 @@ void FolderSink::check_room(int folder, const UnpackPlan& plan) const
 
 void FolderSink::write(const std::string& name, std::span<const std::uint8_t> bytes)
 {
-    write_whole(folder_.get(), name, joined(path_, name), bytes, nullptr);
+    OutputFile file(folder_.get(), name, joined(path_, name), nullptr);
+    file.write(bytes);
+    file.commit();
 }
 
 void FolderSink::note(const std::string& text) { say(text); }

@@ -36,14 +36,32 @@ private:
     std::vector<files::FileId> inputs_;
 };
 
-// Each writes `bytes` as one file that appears whole or not at all, never
-// replacing one of the pictures read, and gives the path it wrote.
-// write_below: at the manifest's `output`, below its folder, never through a
-// symlink and never above it.
-std::string write_below(const DiskPictures& pictures, const std::string& output, std::span<const std::uint8_t> bytes);
-// write_user_file: where the user said: a file (symlinks among its folders
-// are the user's own; one at the name is refused), or a folder that is no
-// symlink, under `name_in_folder`.
+// A file that appears whole or not at all, when commit() is called, never
+// replacing one of the pictures read; written as its bytes are made.
+class OutputFile final : public TileSink {
+public:
+    // At the manifest's `output`, below its folder, never through a symlink
+    // and never above it.
+    static OutputFile below(const DiskPictures& pictures, const std::string& output);
+    // Where the user said: a file (symlinks among its folders are the
+    // user's own; one at the name is refused), or a folder that is no
+    // symlink, under `name_in_folder`.
+    static OutputFile user(const std::string& path, const std::string& name_in_folder,
+                           const DiskPictures* inputs = nullptr);
+    // `name` in an open folder, shown as `shown`.
+    OutputFile(int folder, const std::string& name, std::string shown, const DiskPictures* inputs);
+
+    void write(std::span<const std::uint8_t> bytes) override;
+    // Puts the file in place; gives the path written.
+    const std::string& commit();
+
+private:
+    std::string shown_;
+    const DiskPictures* inputs_;
+    files::AtomicFile file_;
+};
+
+// `bytes` as an OutputFile::user, at once.
 std::string write_user_file(const std::string& path, const std::string& name_in_folder,
                             std::span<const std::uint8_t> bytes, const DiskPictures* inputs = nullptr);
 

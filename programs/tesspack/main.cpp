@@ -140,15 +140,15 @@ int run(const std::string& command, const Arguments& arguments)
         DiskPictures pictures(arguments.input, {manifest_id});
         ColourReport report;
         const bool reporting = arguments.report || arguments.report_json;
-        const BuiltTile built = build_tile_file(manifest, pictures, arguments.max_size, reporting ? &report : nullptr);
+        OutputFile out = arguments.output_given
+                             ? OutputFile::user(arguments.output,
+                                                manifest.output.substr(manifest.output.find_last_of('/') + 1), &pictures)
+                             : OutputFile::below(pictures, manifest.output);
+        const BuiltTile built = build_tile_file(manifest, pictures, out, arguments.max_size, reporting ? &report : nullptr);
         for (const std::string& note : built.notes) say(note);
         if (arguments.report) std::cout << report_text(report);
         if (arguments.report_json) std::cout << report_json(report);
-        const std::string written =
-            arguments.output_given
-                ? write_user_file(arguments.output, manifest.output.substr(manifest.output.find_last_of('/') + 1),
-                                  built.bytes, &pictures)
-                : write_below(pictures, manifest.output, built.bytes);
+        const std::string written = out.commit();
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
     } else if (command == "unpack") {

@@ -126,6 +126,8 @@ public:
     AtomicFile& operator=(AtomicFile&& other) noexcept;
 
     int descriptor() const { return file_.get(); }
+    // The file at the name now, which commit() would replace, if any.
+    std::optional<FileId> replaces() const { return file_id(folder_.get(), name_); }
 
     // Writes all of `bytes`, or says why not (no_space_on_device ...).
     std::error_code write(std::span<const std::uint8_t> bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,19 @@ struct BuiltTile {
 // `max_bytes` is refused with the numbers. With `report`, what the colours
 // became is gathered there, scene by scene; the bytes are the same.
 BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures,
+                          std::uint64_t max_bytes = DefaultMaxTileBytes, ColourReport* report = nullptr);
+
+// Where a tile file goes as it is built.
+class TileSink {
+public:
+    virtual ~TileSink() = default;
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// The same, handed to `out` a piece at a time as it is built, so memory stays
+// flat however large the set; the result's `bytes` are left empty. What
+// `out` was given before a fault is not a tile file.
+BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, TileSink& out,
                           std::uint64_t max_bytes = DefaultMaxTileBytes, ColourReport* report = nullptr);
 
 }  // namespace tess

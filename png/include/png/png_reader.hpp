@@ -28,7 +28,7 @@ struct PngIndexed {
 struct PngImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::vector<std::uint8_t> rgba;  // 8-bit red, green, blue, alpha per pixel, row by row
+    std::vector<std::uint8_t> rgba;  // 8-bit red, green, blue, alpha per pixel, row by row; empty when indexed
     std::optional<PngIndexed> indexed;
 };
 

@@ -26,7 +26,7 @@ public:
 private:
     int get();
     bool refill();
-    void read_string();
+    std::string_view read_string();
     int skip_comment();
 
     std::streambuf& in_;
@@ -34,7 +34,7 @@ private:
     std::unique_ptr<char[]> buffer_;  // left uninitialised: only what is read is touched
     std::size_t position_ = 0;
     std::size_t size_ = 0;
-    std::string text_;
+    std::string text_;  // a string that spans two buffers' worth
 };
 
 }  // namespace tess
