@@ -112,11 +112,16 @@ Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
 constexpr GifLimits PictureGifLimits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
                                      MaxPicturePixels, MaxCount, MaxPicturePixels};
 
-std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file)
+// A view's frames are images, so a screen larger than one is refused before
+// a frame of it is decoded.
+constexpr GifLimits FramesGifLimits{TileWidth, MaxCount, std::uint64_t{TileWidth} * MaxCount, MaxCount,
+                                    std::uint64_t{TileWidth} * MaxCount * MaxCount};
+
+std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file, const GifLimits& limits)
 {
     GifAnimation gif;
     try {
-        gif = read_gif(file, PictureGifLimits);
+        gif = read_gif(file, limits);
     } catch (const GifError& error) {
         throw PackError(error.what());
     }
@@ -185,7 +190,7 @@ std::optional<std::string> other_format(std::span<const std::uint8_t> file)
 Picture read_picture(std::span<const std::uint8_t> file)
 {
     if (looks_like_gif(file)) {
-        std::vector<Picture> frames = gif_pictures(file);
+        std::vector<Picture> frames = gif_pictures(file, PictureGifLimits);
         if (frames.size() > 1) {
             throw PackError("an animated GIF of " + std::to_string(frames.size()) +
                             " frames; with frames_from = \"gif\" in its scene it gives a view's frames");
@@ -199,7 +204,7 @@ Picture read_picture(std::span<const std::uint8_t> file)
 
 std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file)
 {
-    if (looks_like_gif(file)) return gif_pictures(file);
+    if (looks_like_gif(file)) return gif_pictures(file, FramesGifLimits);
     std::vector<Picture> one;
     one.push_back(read_picture(file));
     return one;

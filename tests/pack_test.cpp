@@ -57,6 +57,30 @@ Bytes rebuilt(const Bytes& tile, const UnpackOptions& options, MemoryFiles& file
     return build_tile_file(manifest, files).bytes;
 }
 
+// In the GIF form each scene with images is one GIF a view, or one PNG an
+// image with a note saying why; tallies which, by the note's reason.
+void count_gif_outcomes(const Bytes& tile, const MemoryFiles& files, std::map<std::string, int>& outcomes)
+{
+    TileFileReader reader(tile);
+    const int views = reader.header().views;
+    int scenes = 0;
+    for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+        if (part == TileFileReader::Part::Scene && views > 0 && reader.scene().frames > 0) ++scenes;
+    }
+    const std::string fallback = "one PNG an image, not a GIF a view: view ";
+    int notes = 0;
+    for (const std::string& note : files.notes) {
+        const std::size_t at = note.find(fallback);
+        if (at == std::string::npos) continue;
+        ++notes;
+        ++outcomes[note.substr(note.find(' ', at + fallback.size()) + 1)];
+    }
+    std::size_t gifs = 0;
+    for (const auto& [name, bytes] : files.files) gifs += name.ends_with(".gif");
+    EXPECT_EQ(gifs, static_cast<std::size_t>(views * (scenes - notes)));
+    outcomes["gif"] += scenes - notes;
+}
+
 TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
 {
     std::mt19937 random(20261209);
@@ -68,14 +92,21 @@ TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
         {ImageFormat::Png, false, "not utf-8 \xff"},
         {ImageFormat::Gif, false, "gen"},
     };
+    std::map<std::string, int> gif_outcomes;
     for (int round = 0; round < 40; ++round) {
         const Bytes tile = random_tile(random);
         for (std::size_t f = 0; f < std::size(forms); ++f) {
             SCOPED_TRACE(::testing::Message() << "round " << round << " form " << f);
             MemoryFiles files;
             EXPECT_EQ(rebuilt(tile, forms[f], files), tile);
+            if (forms[f].format == ImageFormat::Gif) count_gif_outcomes(tile, files, gif_outcomes);
         }
         EXPECT_EQ(verify_tile_file(tile).kind, Verdict::Kind::ByteIdentical) << round;
+    }
+    // The generator reaches every road of the GIF form.
+    for (const char* outcome : {"gif", "has images of different heights", "has images of no rows",
+                                "uses all 256 indices and transparency"}) {
+        EXPECT_GT(gif_outcomes[outcome], 0) << outcome;
     }
 }
 

@@ -45,7 +45,7 @@ std::set<std::string> files_in(const std::filesystem::path& folder)
 TEST(TesspackRoundTrip, BuildUnpackBuildIsByteIdenticalInEveryForm)
 {
     std::mt19937 random(20261208);
-    const std::vector<std::vector<std::string>> forms = {{}, {"--format", "xpm"}, {"--sheets"}};
+    const std::vector<std::vector<std::string>> forms = {{}, {"--format", "xpm"}, {"--sheets"}, {"--format", "gif"}};
     for (int round = 0; round < 12; ++round) {
         TempFolder folder;
         const Bytes tile = random_tile(random);

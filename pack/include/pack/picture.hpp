@@ -38,8 +38,8 @@ inline constexpr std::uint64_t MaxPicturePixels = std::uint64_t{1} << 24;
 // An XPM, a PNG or a still GIF, told apart by content. Raises PackError.
 Picture read_picture(std::span<const std::uint8_t> file);
 
-// Every frame of a GIF, each its whole screen as a viewer shows it; any
-// other picture as its one frame. Raises PackError.
+// Every frame of a GIF, each its whole screen as a viewer shows it, the
+// screen at most an image; any other picture as its one frame. Raises PackError.
 std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file);
 
 // How colours become palette indices. Each colour's nearest entry is worked
