@@ -86,19 +86,35 @@ Descriptor create_temporary(int dir, const std::string& path, std::string& tempo
 
 AtomicFile::AtomicFile(int dir, std::string name, std::error_code& error) : name_(std::move(name))
 {
-    bool exists = false;
-    error = is_one_component(name_) ? check_replaceable(dir, name_, exists) : Refusal::outside_folder;
-    if (error) return;
-    folder_ = Descriptor(dir == AT_FDCWD ? ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)
-                                         : ::fcntl(dir, F_DUPFD_CLOEXEC, 0));
-    if (!folder_) {
+    if (!is_one_component(name_)) {
+        error = Refusal::outside_folder;
+        return;
+    }
+    own_folder_ = Descriptor(dir == AT_FDCWD ? ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)
+                                             : ::fcntl(dir, F_DUPFD_CLOEXEC, 0));
+    if (!own_folder_) {
         error = last_error();
         return;
     }
+    create(own_folder_.get(), error);
+}
+
+AtomicFile::AtomicFile(const Descriptor& folder, std::string name, std::error_code& error) : name_(std::move(name))
+{
+    error = is_one_component(name_) ? std::error_code{} : Refusal::outside_folder;
+    if (!error) create(folder.get(), error);
+}
+
+void AtomicFile::create(int folder, std::error_code& error)
+{
+    folder_ = folder;
+    bool exists = false;
+    error = check_replaceable(folder_, name_, exists);
+    if (error) return;
     // An unnamed file leaves nothing behind if the program dies; but it
     // cannot replace a file, so one that is there gets a named temporary.
     if (!exists) {
-        file_ = Descriptor(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        file_ = Descriptor(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (file_ && !name_of_descriptor(file_.get()).empty()) {
             unnamed_ = true;
             return;
@@ -109,7 +125,7 @@ AtomicFile::AtomicFile(int dir, std::string name, std::error_code& error) : name
             return;
         }
     }
-    file_ = create_temporary(folder_.get(), name_, temporary_, error);
+    file_ = create_temporary(folder_, name_, temporary_, error);
 }
 
 AtomicFile::~AtomicFile()
@@ -118,7 +134,8 @@ AtomicFile::~AtomicFile()
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : folder_(std::move(other.folder_)),
+    : own_folder_(std::move(other.own_folder_)),
+      folder_(other.folder_),
       name_(std::move(other.name_)),
       file_(std::move(other.file_)),
       temporary_(std::exchange(other.temporary_, {})),
@@ -130,7 +147,8 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
 {
     if (this != &other) {
         discard();
-        folder_ = std::move(other.folder_);
+        own_folder_ = std::move(other.own_folder_);
+        folder_ = other.folder_;
         name_ = std::move(other.name_);
         file_ = std::move(other.file_);
         temporary_ = std::exchange(other.temporary_, {});
@@ -142,7 +160,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
 void AtomicFile::discard()
 {
     file_.close();
-    if (!temporary_.empty()) ::unlinkat(folder_.get(), std::exchange(temporary_, {}).c_str(), 0);
+    if (!temporary_.empty()) ::unlinkat(folder_, std::exchange(temporary_, {}).c_str(), 0);
 }
 
 std::error_code AtomicFile::write(std::span<const std::uint8_t> bytes)
@@ -153,26 +171,30 @@ std::error_code AtomicFile::write(std::span<const std::uint8_t> bytes)
 std::error_code AtomicFile::commit()
 {
     if (!file_) return std::make_error_code(std::errc::bad_file_descriptor);
-    if (const std::error_code refused = check_replaceable(folder_.get(), name_)) return refused;
     if (unnamed_) {
-        // An unnamed file can be given a name only while it is open.
+        // An unnamed file can be given a name only while it is open; linkat()
+        // takes only a free name, so what took it since is checked below.
         const std::string self = name_of_descriptor(file_.get());
-        if (::linkat(AT_FDCWD, self.c_str(), folder_.get(), name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (::linkat(AT_FDCWD, self.c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             if (const std::error_code error = file_.close()) {
-                ::unlinkat(folder_.get(), name_.c_str(), 0);
+                ::unlinkat(folder_, name_.c_str(), 0);
                 return error;
             }
             return {};
         }
         if (errno != EEXIST) return last_error();
+        if (const std::error_code refused = check_replaceable(folder_, name_)) return refused;
         // A file to replace: named beside it, then renamed over it below.
         const std::error_code error = take_temporary_name("", temporary_, [&](const char* name) {
-            return ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name, AT_SYMLINK_FOLLOW) == 0;
+            return ::linkat(AT_FDCWD, self.c_str(), folder_, name, AT_SYMLINK_FOLLOW) == 0;
         });
         if (error) return error;
     }
+    if (!unnamed_) {
+        if (const std::error_code refused = check_replaceable(folder_, name_)) return refused;
+    }
     if (const std::error_code error = file_.close()) return error;
-    if (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) != 0) return last_error();
+    if (::renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) return last_error();
     temporary_.clear();
     return {};
 }

@@ -115,7 +115,7 @@ bool DiskPictures::was_read(const files::FileId& file) const
 
 namespace {
 
-files::AtomicFile new_file(int folder, const std::string& name, const std::string& shown)
+files::AtomicFile new_file(const files::Descriptor& folder, const std::string& name, const std::string& shown)
 {
     if (name.empty() || name == "." || name == "..") fail(shown, "names no file");
     std::error_code error;
@@ -126,8 +126,14 @@ files::AtomicFile new_file(int folder, const std::string& name, const std::strin
 
 }  // namespace
 
-OutputFile::OutputFile(int folder, const std::string& name, std::string shown, const DiskPictures* inputs)
+OutputFile::OutputFile(const files::Descriptor& folder, const std::string& name, std::string shown,
+                       const DiskPictures* inputs)
     : shown_(std::move(shown)), inputs_(inputs), file_(new_file(folder, name, shown_))
+{
+}
+
+OutputFile::OutputFile(files::Descriptor&& folder, const std::string& name, std::string shown, const DiskPictures* inputs)
+    : shown_(std::move(shown)), inputs_(inputs), folder_(std::move(folder)), file_(new_file(folder_, name, shown_))
 {
 }
 
@@ -135,9 +141,9 @@ OutputFile OutputFile::below(const DiskPictures& pictures, const std::string& ou
 {
     std::error_code error;
     const auto [folder, name] = split_path(output);
-    const files::Descriptor below = files::open_folder_beneath(pictures.folder(), folder, error);
+    files::Descriptor below = files::open_folder_beneath(pictures.folder(), folder, error);
     if (error) fail(joined(pictures.folder_name(), folder), "cannot write into it: " + error.message());
-    return OutputFile(below.get(), name, joined(pictures.folder_name(), output), &pictures);
+    return OutputFile(std::move(below), name, joined(pictures.folder_name(), output), &pictures);
 }
 
 OutputFile OutputFile::user(const std::string& path, const std::string& name_in_folder, const DiskPictures* inputs)
@@ -146,7 +152,7 @@ OutputFile OutputFile::user(const std::string& path, const std::string& name_in_
     files::Descriptor folder = files::open_user_folder(path, false, error);
     if (!error) {
         if (name_in_folder.empty()) fail(path, "is a folder; give a file name");
-        return OutputFile(folder.get(), name_in_folder, joined(path, name_in_folder), inputs);
+        return OutputFile(std::move(folder), name_in_folder, joined(path, name_in_folder), inputs);
     }
     if (path.back() == '/') {
         fail(path, error == std::errc::too_many_symbolic_link_levels ? "is not a folder (a symlink is not followed)"
@@ -156,7 +162,7 @@ OutputFile OutputFile::user(const std::string& path, const std::string& name_in_
     error.clear();
     folder = open_followed_folder(parent, error);
     if (error) fail(path, "cannot write into its folder: " + error.message());
-    return OutputFile(folder.get(), name, path, inputs);
+    return OutputFile(std::move(folder), name, path, inputs);
 }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes)
@@ -221,7 +227,7 @@ void FolderSink::check_room(int folder, const UnpackPlan& plan) const
 
 void FolderSink::write(const std::string& name, std::span<const std::uint8_t> bytes)
 {
-    OutputFile file(folder_.get(), name, joined(path_, name), nullptr);
+    OutputFile file(folder_, name, joined(path_, name), nullptr);
     file.write(bytes);
     file.commit();
 }

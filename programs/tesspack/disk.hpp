@@ -48,16 +48,19 @@ public:
     // symlink, under `name_in_folder`.
     static OutputFile user(const std::string& path, const std::string& name_in_folder,
                            const DiskPictures* inputs = nullptr);
-    // `name` in an open folder, shown as `shown`.
-    OutputFile(int folder, const std::string& name, std::string shown, const DiskPictures* inputs);
+    // `name` in an open folder that outlives the file, shown as `shown`.
+    OutputFile(const files::Descriptor& folder, const std::string& name, std::string shown, const DiskPictures* inputs);
 
     void write(std::span<const std::uint8_t> bytes) override;
     // Puts the file in place; gives the path written.
     const std::string& commit();
 
 private:
+    OutputFile(files::Descriptor&& folder, const std::string& name, std::string shown, const DiskPictures* inputs);
+
     std::string shown_;
     const DiskPictures* inputs_;
+    files::Descriptor folder_;  // when the file has its own
     files::AtomicFile file_;
 };
 

@@ -121,13 +121,15 @@ Descriptor create_temporary(int dir, const std::string& path, std::string& tempo
 class AtomicFile {
 public:
     AtomicFile(int dir, std::string name, std::error_code& error);
+    // In a folder that stays open as long as the file: no copy of it is made.
+    AtomicFile(const Descriptor& folder, std::string name, std::error_code& error);
     ~AtomicFile();
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
 
     int descriptor() const { return file_.get(); }
     // The file at the name now, which commit() would replace, if any.
-    std::optional<FileId> replaces() const { return file_id(folder_.get(), name_); }
+    std::optional<FileId> replaces() const { return file_id(folder_, name_); }
 
     // Writes all of `bytes`, or says why not (no_space_on_device ...).
     std::error_code write(std::span<const std::uint8_t> bytes);
@@ -136,9 +138,11 @@ public:
     std::error_code commit();
 
 private:
+    void create(int folder, std::error_code& error);
     void discard();
 
-    Descriptor folder_;      // its own copy, open however long the caller's stays
+    Descriptor own_folder_;  // a copy, open however long the caller's stays, unless the caller keeps it
+    int folder_ = -1;
     std::string name_;
     Descriptor file_;
     std::string temporary_;  // the name the file has until commit, if any
