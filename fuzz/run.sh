@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Replays every seed and regression input through both fuzz targets, then
+# Replays every seed and regression input through every fuzz target, then
 # fuzzes each target for SECONDS on a scratch copy of its corpus. Builds
 # nothing: run `cmake --workflow --preset fuzz` first.
 #
@@ -16,7 +16,7 @@ fi
 seconds=$1
 fuzz_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build_dir=$(cd "${2:-$fuzz_dir/../build/fuzz}" && pwd)
-targets=(tessdec tessenc png gif manifest)
+targets=(tessdec tessenc png gif manifest atlas)
 
 # Leaks must fail the run even if the caller's environment turned them off.
 # A smaller quarantine of freed memory keeps the sanitizer's own footprint
