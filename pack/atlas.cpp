@@ -77,6 +77,7 @@ public:
             if (!source.is_object()) fail(of + "'s \"spriteSourceSize\" must be an object");
             frame.offset_x = field(source, "x", of + "'s spriteSourceSize");
             frame.offset_y = field(source, "y", of + "'s spriteSourceSize");
+            if (source.contains("w") || source.contains("h")) inset_border(frame, source, of);
         }
         if (entry.contains("sourceSize")) {
             const Json& size = entry["sourceSize"];
@@ -90,6 +91,27 @@ public:
                  std::to_string(frame.canvas_w) + " x " + std::to_string(frame.canvas_h));
         }
         return frame;
+    }
+
+    // An exporter that extrudes or pads frames (Aseprite's --extrude, inner
+    // padding) stores each one with a border of copied edge pixels around
+    // the sprite, the same on both sides: `frame` is the whole, and
+    // spriteSourceSize the sprite inside. The sprite alone is taken.
+    void inset_border(AtlasFrame& frame, const Json& source, const std::string& of) const
+    {
+        const int w = field(source, "w", of + "'s spriteSourceSize");
+        const int h = field(source, "h", of + "'s spriteSourceSize");
+        if (w == frame.w && h == frame.h) return;
+        const int border_x = frame.w - w, border_y = frame.h - h;
+        if (border_x < 0 || border_y < 0 || border_x % 2 != 0 || border_y % 2 != 0) {
+            fail(of + ": its spriteSourceSize " + std::to_string(w) + " x " + std::to_string(h) +
+                 " does not sit centred in its frame of " + std::to_string(frame.w) + " x " + std::to_string(frame.h));
+        }
+        // A rotated frame's width runs down the picture.
+        frame.x += (frame.rotated ? border_y : border_x) / 2;
+        frame.y += (frame.rotated ? border_x : border_y) / 2;
+        frame.w = w;
+        frame.h = h;
     }
 
     AtlasTag tag(const Json& entry, std::size_t index, std::size_t frames) const

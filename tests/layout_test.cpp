@@ -1,7 +1,9 @@
-// Patterns, natural order, tag directions and a table of bad atlases.
+// Patterns, natural order, tag directions, extruded atlas frames and a table
+// of bad atlases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include "pack/atlas.hpp"
 #include "pack/error.hpp"
@@ -30,6 +32,29 @@ TEST(Layout, TagDirections)
     EXPECT_EQ(tag_frames({"t", 1, 2, TagDirection::Reverse}), (std::vector<int>{2, 1}));
 }
 
+// Extruded or padded frames (a border of copied edge pixels around each
+// sprite, as Aseprite's --extrude writes) give the sprite alone; a rotated
+// frame's border runs the other way in the picture.
+TEST(Layout, ExtrudedFramesGiveTheSpriteInside)
+{
+    const struct { const char* what; std::string frame; AtlasFrame expected; } cases[] = {
+        {"no border", R"("frame": {"x": 10, "y": 20, "w": 4, "h": 3}, "spriteSourceSize": {"x": 1, "y": 2, "w": 4, "h": 3})", {"", 10, 20, 4, 3, false, 1, 2, 8, 8}},
+        {"one pixel a side", R"("frame": {"x": 10, "y": 20, "w": 6, "h": 5}, "spriteSourceSize": {"x": 1, "y": 2, "w": 4, "h": 3})", {"", 11, 21, 4, 3, false, 1, 2, 8, 8}},
+        {"rotated", R"("frame": {"x": 10, "y": 20, "w": 8, "h": 5}, "rotated": true, "spriteSourceSize": {"x": 0, "y": 0, "w": 4, "h": 3})", {"", 11, 22, 4, 3, true, 0, 0, 8, 8}},
+    };
+    for (const auto& c : cases) {
+        const std::string json = "{\"frames\": [{" + c.frame + R"(, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})";
+        const Atlas atlas = parse_atlas(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()), "a.json");
+        ASSERT_EQ(atlas.frames.size(), 1u) << c.what;
+        const AtlasFrame& got = atlas.frames[0];
+        const AtlasFrame& want = c.expected;
+        EXPECT_EQ((std::array{got.x, got.y, got.w, got.h, got.offset_x, got.offset_y, got.canvas_w, got.canvas_h}),
+                  (std::array{want.x, want.y, want.w, want.h, want.offset_x, want.offset_y, want.canvas_w, want.canvas_h}))
+            << c.what;
+        EXPECT_EQ(got.rotated, want.rotated) << c.what;
+    }
+}
+
 TEST(Layout, BadAtlases)
 {
     const std::string frame = R"({"frame": {"x": 0, "y": 0, "w": 4, "h": 4}})";
@@ -40,6 +65,8 @@ TEST(Layout, BadAtlases)
         {"tag past the frames", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 3}]}}", "has frames 0 to 0"},
         {"bad direction", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 0, \"direction\": \"up\"}]}}", "must be forward"},
         {"outside its canvas", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 2, "y": 0}, "sourceSize": {"w": 4, "h": 4}}], "meta": {"image": "a.png"}})", "reach outside its sourceSize"},
+        {"border on one side", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 5, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 4, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred in its frame of 5 x 4"},
+        {"sprite larger than its frame", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 6, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred"},
     };
     for (const auto& c : cases) {
         try {
