@@ -215,7 +215,10 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, PictureSourc
             drawing.offset_y = source_frame.offset_y;
             drawing.canvas_w = source_frame.canvas_w;
             drawing.canvas_h = source_frame.canvas_h;
-            drawing.what = "frame \"" + source_frame.name + "\" of " + file;
+            // A packer may leave frames unnamed: then the number says which.
+            drawing.what = (source_frame.name.empty() ? "frame " + std::to_string(chosen[view][frame])
+                                                      : "frame \"" + source_frame.name + "\"") +
+                           " of " + file;
             drawings_.push_back(std::move(drawing));
         }
     }

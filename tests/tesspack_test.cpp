@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <thread>
@@ -137,6 +138,63 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
         EXPECT_EQ(result.status, 1) << c.what;
         EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
         EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
+        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+    }
+}
+
+// Sheets cut as grids and atlases from strangers: each fault is one message
+// that names the file and what is wrong, and nothing is written.
+TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
+{
+    const std::string sheet =
+        "/* XPM */\nstatic char *s[] = {\"8 4 2 1\", \". c None\", \"a c #ff0000\", \"aa..aa..\", \"aa..aa..\", \"..aa..aa\", \"..aa..aa\"};\n";
+    const std::map<std::string, std::string> atlases = {
+        {"a.json", R"({"frames": [{"filename": "f0", "frame": {"x": 0, "y": 0, "w": 2, "h": 2}}, {"filename": "f1", "frame": {"x": 2, "y": 0, "w": 2, "h": 2}}],
+                     "meta": {"image": "s.xpm", "frameTags": [{"name": "a", "from": 0, "to": 1}, {"name": "b", "from": 0, "to": 0}]}})"},
+        {"out.json", R"({"frames": [{"frame": {"x": 6, "y": 0, "w": 4, "h": 2}}], "meta": {"image": "s.xpm"}})"},
+        {"gone.json", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 2, "h": 2}}], "meta": {"image": "gone.png"}})"},
+        {"cut.json", R"({"frames": [)"},
+    };
+    const std::string scene = "[[scene]]\nname = \"w\"\n";
+    const struct {
+        const char* what;
+        std::string manifest;
+        const char* message;
+    } cases[] = {
+        {"no cell", scene + "frames = 1\nsheet = { file = \"s.xpm\" }\n", "m.toml:4:9: the 'sheet' table needs 'cell = [width, height]'"},
+        {"grid past the picture", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], rows = [2] }\n",
+         "(s.xpm): cell [0, 2] is 2 x 2 pixels at x 0, y 4, reaching past the picture's 8 x 4"},
+        {"cells not views x frames", scene + "frames = 2\nsheet = { file = \"s.xpm\", cell = [2, 2], cells = [[0, 0]] }\n",
+         "m.toml:4:50: 1 cells given, views x frames = 1 x 2 is 2"},
+        {"mirrored past the views", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], mirrored = [3] }\n",
+         "'mirrored' holds 3, outside 0 to 0"},
+        {"cell of text", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [\"2\", 2] }\n", "m.toml:4:35: 'cell' must hold whole numbers"},
+        {"negative margin", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], margin = [-1, 0] }\n", "'margin' holds -1"},
+        {"unknown sheet key", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], gap = 1 }\n", "unknown key 'gap' in 'sheet'"},
+        {"bad anchor", "anchor = \"middle\"\n" + scene + "frames = 1\nimages = [\"s.xpm\"]\n", "m.toml:1:10: 'anchor' must be"},
+        {"bad trim", scene + "frames = 1\ntrim = \"yes\"\nimages = [\"s.xpm\"]\n", "m.toml:4:8: 'trim' must be true or false"},
+        {"two sources", scene + "frames = 1\nimages = [\"s.xpm\"]\natlas = \"a.json\"\n", "only one"},
+        {"atlas cut short", scene + "atlas = \"cut.json\"\n", "cut.json:1:13: not valid JSON"},
+        {"atlas picture missing", scene + "atlas = \"gone.json\"\n", "(gone.png): cannot read"},
+        {"frame outside its picture", scene + "atlas = \"out.json\"\n", "frame 0 of out.json is 4 x 2 pixels at x 6, y 0, reaching past"},
+        {"no such tag", scene + "atlas = \"a.json\"\ntags = [\"c\"]\n", "(a.json): no frame tag \"c\" in the atlas; it has a, b"},
+        {"tags of different lengths", "views = 2\n" + scene + "atlas = \"a.json\"\ntags = [\"a\", \"b\"]\n",
+         "the tags give different numbers of frames: a 2, b 1"},
+        {"frames disagree", scene + "frames = 3\natlas = \"a.json\"\ntags = [\"a\"]\n", "the atlas gives 2 frames a view, the scene says frames = 3"},
+        {"no such frame name", scene + "atlas = \"a.json\"\nframe_names = [\"f9\"]\n", "no frame named \"f9\""},
+        {"pattern matching nothing", scene + "frames = 1\nimages = [\"*.png\"]\n", "*.png"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        write_file(folder / "m.toml", c.manifest);
+        write_file(folder / "s.xpm", sheet);
+        for (const auto& [name, text] : atlases) write_file(folder / name, text);
+        const std::set<std::string> before = files_in(folder.path());
+        const auto result = tesspack({"build", "m.toml"}, folder.path());
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
+        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << c.what << ": " << result.errors;
         EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
     }
 }
