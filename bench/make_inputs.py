@@ -8,6 +8,10 @@
     make_inputs.py frames DIR            DIR/xpm and DIR/rgba: 100 scenes x 8 views x 8 frames of 64x64
                                          character sprites, as XPMs and as RGBA PNGs, each folder with
                                          frames.toml (every scene) and quarter.toml (the first 25)
+    make_inputs.py lpc-sheet DIR         DIR/sheet.png: one 832x1344 sheet of 13 x 21 cells of 64x64, five
+                                         animations of four directions using 172 cells; DIR/sheet.toml cuts
+                                         it, DIR/atlas.json + atlas.toml pick the same cells as an atlas,
+                                         and DIR/cells.toml names the same cells as separate PNGs
 
 Pictures only: tile files are made from them by `tesspack build`. PAL.hex is
 what `tesspack palette -o PAL.hex` writes, one RRGGBB a line in index order; an
@@ -366,8 +370,61 @@ def frames(folder):
         write_manifest(os.path.join(sub, "quarter.toml"), VIEWS, scenes[kind][:SCENES // 4])
 
 
+# The animations of an LPC-style sheet: name, first row, frames (columns).
+LPC_ANIMATIONS = [("cast", 0, 7), ("thrust", 4, 8), ("walk", 8, 9), ("slash", 12, 6), ("shoot", 16, 13)]
+LPC_COLUMNS, LPC_ROWS, LPC_VIEWS = 13, 21, 4
+
+
+def lpc_sheet(folder):
+    """A sheet as LPC characters are drawn, and the same cells three more ways."""
+    os.makedirs(os.path.join(folder, "cells"), exist_ok=True)
+    colours = scene_colours(0)
+    width, height = LPC_COLUMNS * SPRITE, LPC_ROWS * SPRITE
+    rgba = bytearray(width * height * 4)
+    pixel = {TRANSPARENT: b"\0\0\0\0"}
+    pixel.update({key: bytes(rgb) + b"\xff" for key, rgb in colours.items()})
+    cells = {}
+    for name, first_row, frame_count in LPC_ANIMATIONS:
+        for view in range(LPC_VIEWS):
+            for frame in range(frame_count):
+                rows = figure(0, 0, view, frame % FRAMES)
+                cell = b"".join(b"".join(pixel[key] for key in row) for row in rows)
+                cells[(first_row + view, frame)] = cell
+                for y in range(SPRITE):
+                    at = (((first_row + view) * SPRITE + y) * width + frame * SPRITE) * 4
+                    rgba[at:at + SPRITE * 4] = cell[y * SPRITE * 4:(y + 1) * SPRITE * 4]
+    write_rgba_png(os.path.join(folder, "sheet.png"), width, height, bytes(rgba))
+    frames, tags, table, atlas, separate = [], [], [], [], []
+    for name, first_row, frame_count in LPC_ANIMATIONS:
+        table.append('[[scene]]\nname = "%s"\nframes = %d\nsheet = { file = "sheet.png", cell = [64, 64], rows = [%s] }\n'
+                     % (name, frame_count, ", ".join(str(first_row + v) for v in range(LPC_VIEWS))))
+        names, tag_names = [], []
+        for view in range(LPC_VIEWS):
+            tag_names.append('"%s_%d"' % (name, view))
+            tags.append({"name": "%s_%d" % (name, view), "from": len(frames), "to": len(frames) + frame_count - 1,
+                         "direction": "forward"})
+            for frame in range(frame_count):
+                stem = "%s_%d_%d" % (name, view, frame)
+                frames.append({"filename": stem, "frame": {"x": frame * SPRITE, "y": (first_row + view) * SPRITE,
+                                                            "w": SPRITE, "h": SPRITE},
+                               "rotated": False, "trimmed": False,
+                               "spriteSourceSize": {"x": 0, "y": 0, "w": SPRITE, "h": SPRITE},
+                               "sourceSize": {"w": SPRITE, "h": SPRITE}, "duration": 100})
+                write_rgba_png(os.path.join(folder, "cells", stem + ".png"), SPRITE, SPRITE, cells[(first_row + view, frame)])
+                names.append('"cells/%s.png"' % stem)
+        atlas.append('[[scene]]\nname = "%s"\natlas = "atlas.json"\ntags = [%s]\n' % (name, ", ".join(tag_names)))
+        separate.append('[[scene]]\nname = "%s"\nframes = %d\nimages = [%s]\n' % (name, frame_count, ", ".join(names)))
+    with open(os.path.join(folder, "atlas.json"), "w") as out:
+        json.dump({"frames": frames, "meta": {"app": "make_inputs.py", "image": "sheet.png",
+                                              "size": {"w": width, "h": height}, "frameTags": tags}}, out)
+    for manifest, scenes in (("sheet.toml", table), ("atlas.toml", atlas), ("cells.toml", separate)):
+        with open(os.path.join(folder, manifest), "w") as out:
+            out.write('output = "lpc.til"\nviews = %d\n\n' % LPC_VIEWS + "\n".join(scenes))
+
+
 def main():
-    makers = {"sprite": (sprite, 1), "sheet": (sheet, 1), "big-set": (big_set, 2), "frames": (frames, 1)}
+    makers = {"sprite": (sprite, 1), "sheet": (sheet, 1), "big-set": (big_set, 2), "frames": (frames, 1),
+              "lpc-sheet": (lpc_sheet, 1)}
     if len(sys.argv) < 2 or sys.argv[1] not in makers or len(sys.argv) != 2 + makers[sys.argv[1]][1]:
         sys.exit(__doc__)
     makers[sys.argv[1]][0](*sys.argv[2:])

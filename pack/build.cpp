@@ -31,10 +31,13 @@ public:
         }
     }
 
-    // The picture for one use of it.
+    // The picture for one use of it. One the manifest does not name (an
+    // atlas's picture, named in its JSON) may be used again by any scene:
+    // it is kept while there is room.
     std::shared_ptr<const Picture> get(const std::string& path)
     {
-        const bool last_use = --uses_left_[path] <= 0;
+        const auto counted = uses_left_.find(path);
+        const bool last_use = counted != uses_left_.end() && --counted->second <= 0;
         const auto found = kept_.find(path);
         if (found != kept_.end()) {
             std::shared_ptr<const Picture> picture = found->second;
