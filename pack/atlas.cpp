@@ -142,12 +142,41 @@ private:
     const std::string& file_;
 };
 
+// An atlas is a few levels deep. A value nested thousands deep (a
+// stranger's file of brackets) would exhaust the stack when copied, so it is
+// refused by a scan before the parser sees it.
+constexpr int MaxJsonDepth = 64;
+
+void check_depth(std::span<const std::uint8_t> bytes, const std::string& file)
+{
+    int depth = 0, line = 1, column = 0;
+    bool in_string = false, escaped = false;
+    for (const std::uint8_t byte : bytes) {
+        ++column;
+        if (byte == '\n') ++line, column = 0;
+        if (in_string) {
+            if (escaped) escaped = false;
+            else if (byte == '\\') escaped = true;
+            else if (byte == '"') in_string = false;
+        } else if (byte == '"') {
+            in_string = true;
+        } else if (byte == '[' || byte == '{') {
+            if (++depth > MaxJsonDepth) {
+                throw PackError("values nested more than " + std::to_string(MaxJsonDepth) + " deep", in_file(file, line, column));
+            }
+        } else if (byte == ']' || byte == '}') {
+            --depth;
+        }
+    }
+}
+
 }  // namespace
 
 Atlas parse_atlas(std::span<const std::uint8_t> bytes, const std::string& file)
 {
     const Reader read(file);
     if (bytes.size() > MaxAtlasBytes) read.fail("larger than " + std::to_string(MaxAtlasBytes) + " bytes");
+    check_depth(bytes, file);
     Json root;
     try {
         root = Json::parse(bytes.begin(), bytes.end());
