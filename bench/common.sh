@@ -19,3 +19,8 @@ bench_start() {  # bench_start LOG PREFIX
     mkdir -p "$results"
     exec > >(tee "$results/$1") 2>&1
 }
+
+build_release() {  # build_release TARGET...: the release preset into $build, these targets only
+    show cmake --preset release -B "$build" >/dev/null
+    show cmake --build "$build" -j 2 --target "$@" >/dev/null
+}

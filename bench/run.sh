@@ -67,8 +67,7 @@ source "$root/bench/common.sh"
 bench_start run.log tess-bench
 
 step "Building"
-show cmake --preset release -B "$build" >/dev/null
-show cmake --build "$build" -j 2 --target tessenc tessdec tesspack >/dev/null
+build_release tessenc tessdec tesspack
 show cmake -S . -B "$dynamic_build" -DCMAKE_BUILD_TYPE=Release -DTESS_STATIC=OFF -DBUILD_TESTING=OFF >/dev/null
 show cmake --build "$dynamic_build" -j 2 --target tessenc tessdec >/dev/null
 show gcc -O2 -static -o "$scratch/copy_file" bench/copy_file.c

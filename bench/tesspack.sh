@@ -61,8 +61,7 @@ source "$root/bench/common.sh"
 bench_start tesspack.log tesspack-bench
 
 step "Building"
-show cmake --preset release -B "$build" >/dev/null
-show cmake --build "$build" -j 2 --target tessenc tesspack >/dev/null
+build_release tessenc tesspack
 show gcc -O2 -static -o "$scratch/run_each" bench/run_each.c
 show gcc -O2 -static -o "$scratch/noop" bench/noop.c
 show gcc -O2 -static -o "$scratch/read_files" bench/read_files.c

@@ -34,8 +34,7 @@ source "$root/bench/common.sh"
 bench_start tesspack_sheet.log tesspack-sheet-bench
 
 step "Building"
-show cmake --preset release -B "$build" >/dev/null
-show cmake --build "$build" -j 2 --target tesspack >/dev/null
+build_release tesspack
 tesspack=$build/programs/tesspack/tesspack
 
 step "Inputs (in $scratch)"
