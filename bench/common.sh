@@ -1,7 +1,10 @@
-# Sourced by the benchmark scripts: their shared start. Expects `root`,
-# `results` and `tools` set; takes the log's name and the scratch folder's
-# prefix. Sets `scratch` (removed at exit unless BENCH_KEEP=1) and copies
-# everything printed into $results/LOG.
+# Sourced by the benchmark scripts: their shared start. Expects `root` and
+# `tools` set. Sets `build` (BENCH_BUILD, default build/release) and
+# `results` (BENCH_RESULTS, default build/bench-results); bench_start takes
+# the log's name and the scratch folder's prefix, sets `scratch` (removed at
+# exit unless BENCH_KEEP=1) and copies everything printed into $results/LOG.
+build=${BENCH_BUILD:-$root/build/release}
+results=${BENCH_RESULTS:-$root/build/bench-results}
 step() { printf '\n=== %s\n' "$*"; }
 show() { printf '+ %s\n' "$*"; "$@"; }
 

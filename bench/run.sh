@@ -54,9 +54,7 @@ shopt -s inherit_errexit
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-build=${BENCH_BUILD:-$root/build/release}
 dynamic_build=${BENCH_DYNAMIC_BUILD:-$root/build/bench-dynamic}
-results=${BENCH_RESULTS:-$root/build/bench-results}
 warmup=${BENCH_WARMUP:-20}
 min_runs=${BENCH_MIN_RUNS:-50}
 fault_runs=${BENCH_FAULT_RUNS:-9}

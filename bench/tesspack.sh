@@ -50,8 +50,6 @@ shopt -s inherit_errexit
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-build=${BENCH_BUILD:-$root/build/release}
-results=${BENCH_RESULTS:-$root/build/bench-results}
 runs=${BENCH_RUNS:-5}
 sample_every=${BENCH_SAMPLE:-32}
 memory_goal_kib=$((32 * 1024))

@@ -25,8 +25,6 @@ shopt -s inherit_errexit
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-build=${BENCH_BUILD:-$root/build/release}
-results=${BENCH_RESULTS:-$root/build/bench-results}
 runs=${BENCH_RUNS:-10}
 
 tools=(cmake python3 hyperfine)
