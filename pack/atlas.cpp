@@ -190,6 +190,11 @@ Atlas parse_atlas(std::span<const std::uint8_t> bytes, const std::string& file)
         std::string what = error.what();
         if (const std::size_t colon = what.find(": "); colon != std::string::npos) what = what.substr(colon + 2);
         throw PackError("not valid JSON: " + printable(what), in_file(file, line, column));
+    } catch (const Json::out_of_range& error) {
+        // A number too large for any type; the parser gives no position for it.
+        std::string what = error.what();
+        if (const std::size_t space = what.find("] "); space != std::string::npos) what = what.substr(space + 2);
+        read.fail("not valid JSON: " + printable(what));
     }
     if (!root.is_object()) read.fail("an atlas must be a JSON object with \"frames\" and \"meta\"");
     Atlas atlas;

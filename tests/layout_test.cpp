@@ -65,6 +65,7 @@ TEST(Layout, BadAtlases)
         {"tag past the frames", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 3}]}}", "has frames 0 to 0"},
         {"bad direction", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 0, \"direction\": \"up\"}]}}", "must be forward"},
         {"outside its canvas", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 2, "y": 0}, "sourceSize": {"w": 4, "h": 4}}], "meta": {"image": "a.png"}})", "reach outside its sourceSize"},
+        {"number too large", R"({"frames": 1E99999})", "not valid JSON: number overflow"},
         {"nested too deep", "{\"frames\": " + std::string(100, '[') + std::string(100, ']') + "}", "values nested more than 64 deep"},
         {"border on one side", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 5, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 4, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred in its frame of 5 x 4"},
         {"sprite larger than its frame", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 6, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred"},
