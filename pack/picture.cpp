@@ -72,38 +72,61 @@ Picture png_picture(std::span<const std::uint8_t> file)
     return rgba_picture(picture.width, picture.height, png.rgba);
 }
 
-// Every distinct RGBA value once, sorted, and each pixel its number.
+// Every distinct RGBA value once, sorted, and each pixel its number. The
+// numbers are first given in order of appearance, through an open hash
+// table of the values met so far, and then renumbered in sorted order: a
+// sheet has few colours but many pixels, and runs of one colour.
 Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
 {
     Picture picture{width, height, {}, {}};
     const std::size_t count = rgba.size() / 4;
-    std::vector<std::uint32_t> values(count);
+    picture.pixels.resize(count);
+    std::vector<std::uint32_t> distinct;  // by number of first appearance
+    std::vector<std::uint32_t> table(std::size_t{1} << 10, 0);  // a value's number + 1; 0 when empty
+    const auto first_slot = [&](std::uint32_t value) { return (value * 2654435761u) & (table.size() - 1); };
+    const auto number_of = [&](std::uint32_t value) {
+        for (std::size_t slot = first_slot(value);; slot = (slot + 1) & (table.size() - 1)) {
+            if (table[slot] == 0) {
+                distinct.push_back(value);
+                table[slot] = static_cast<std::uint32_t>(distinct.size());
+                return table[slot] - 1;
+            }
+            if (distinct[table[slot] - 1] == value) return table[slot] - 1;
+        }
+    };
+    std::uint32_t previous_value = 0, previous_number = 0;
     for (std::size_t p = 0; p < count; ++p) {
         const std::uint8_t* c = &rgba[p * 4];
-        values[p] = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
+        const std::uint32_t value = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
+        if (p == 0 || value != previous_value) {
+            previous_value = value;
+            previous_number = number_of(value);
+            if (distinct.size() * 2 > table.size()) {
+                // Kept at most half full, so that a search ends soon.
+                table.assign(table.size() * 2, 0);
+                for (std::uint32_t n = 0; n < distinct.size(); ++n) {
+                    std::size_t slot = first_slot(distinct[n]);
+                    while (table[slot] != 0) slot = (slot + 1) & (table.size() - 1);
+                    table[slot] = n + 1;
+                }
+            }
+        }
+        picture.pixels[p] = previous_number;
     }
-    // Only where a run of one colour starts: pictures are mostly runs.
-    std::vector<std::uint32_t> distinct;
-    for (std::size_t p = 0; p < count; ++p) {
-        if (p == 0 || values[p] != values[p - 1]) distinct.push_back(values[p]);
-    }
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    for (const std::uint32_t v : distinct) {
+    table = {};
+    std::vector<std::uint32_t> order(distinct.size());
+    for (std::uint32_t n = 0; n < order.size(); ++n) order[n] = n;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
+    std::vector<std::uint32_t> sorted_number(distinct.size());
+    for (std::uint32_t rank = 0; rank < order.size(); ++rank) {
+        sorted_number[order[rank]] = rank;
+        const std::uint32_t v = distinct[order[rank]];
         picture.colours.push_back({{static_cast<std::int32_t>(v >> 24), static_cast<std::int32_t>(v >> 16 & 0xff),
                                     static_cast<std::int32_t>(v >> 8 & 0xff)},
                                    static_cast<std::uint8_t>(v & 0xff),
                                    std::nullopt});
     }
-    // Neighbours mostly share a colour, so a run reuses its first pixel's number.
-    picture.pixels.resize(count);
-    for (std::size_t p = 0; p < count; ++p) {
-        picture.pixels[p] =
-            p > 0 && values[p] == values[p - 1]
-                ? picture.pixels[p - 1]
-                : static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), values[p]) -
-                                             distinct.begin());
-    }
+    for (std::uint32_t& pixel : picture.pixels) pixel = sorted_number[pixel];
     return picture;
 }
 
@@ -221,13 +244,13 @@ std::uint8_t ColourRules::nearest(const Rgb& colour)
     return index;
 }
 
-std::uint8_t ColourRules::nearest_dithered(const Rgb& colour)
+static_assert(Palette[255] == Palette[232], "a cell's entry 255 means not yet worked out");
+
+std::uint8_t ColourRules::fill_cell(std::size_t cell, const Rgb& colour)
 {
-    if (cells_.empty()) cells_.assign(std::size_t{1} << 18, -1);
-    const auto cell = static_cast<std::size_t>((colour.red >> 2) << 12 | (colour.green >> 2) << 6 | (colour.blue >> 2));
-    std::int16_t& entry = cells_[cell];
-    if (entry < 0) entry = nearest({(colour.red & ~3) + 2, (colour.green & ~3) + 2, (colour.blue & ~3) + 2});
-    return static_cast<std::uint8_t>(entry);
+    const std::uint8_t index = nearest({(colour.red & ~3) + 2, (colour.green & ~3) + 2, (colour.blue & ~3) + 2});
+    cells_[cell] = index;
+    return index;
 }
 
 void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint64_t pixels)
@@ -303,26 +326,19 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
     }
     if (options.dither == Dither::None && !tally) return image;
 
-    std::vector<Rgb> source(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    std::vector<bool> fixed(source.size());
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = picture.pixels[static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
-                                                   static_cast<std::size_t>(x0 + x)];
-            const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-            source[at] = drawn[c];
-            fixed[at] = named[c] || values[c] == TransparentPixel;
-        }
+    std::vector<std::uint8_t> takes(picture.colours.size());
+    for (std::size_t c = 0; c < takes.size(); ++c) takes[c] = !named[c] && values[c] != TransparentPixel;
+    if (options.dither != Dither::None) {
+        dither_pixels(options.dither, {picture, x0, y0, width, height, drawn, takes}, rules, image);
     }
-    if (options.dither != Dither::None) dither_pixels(options.dither, width, height, source, fixed, rules, image);
     if (tally) {
         for (int y = 0; y < height; ++y) {
+            const std::uint32_t* row = picture.pixels.data() +
+                                       static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
+                                       static_cast<std::size_t>(x0);
+            const Pixel* values_out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
             for (int x = 0; x < width; ++x) {
-                const Pixel value = image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)];
-                if (value != TransparentPixel) {
-                    tally->add(source[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)],
-                               static_cast<std::uint8_t>(value));
-                }
+                if (values_out[x] != TransparentPixel) tally->add(drawn[row[x]], static_cast<std::uint8_t>(values_out[x]));
             }
         }
     }

@@ -54,7 +54,13 @@ public:
     // The nearest entry to the middle of the colour's cell of 4 x 4 x 4
     // channel values: dithering, which carries the difference on, asks for
     // many colours and must not spend on finding each exactly.
-    std::uint8_t nearest_dithered(const Rgb& colour);
+    std::uint8_t nearest_dithered(const Rgb& colour)
+    {
+        const auto cell = static_cast<std::size_t>((colour.red >> 2) << 12 | (colour.green >> 2) << 6 | (colour.blue >> 2));
+        if (cells_.empty()) cells_.assign(std::size_t{1} << 18, UnknownCell);
+        const std::uint8_t entry = cells_[cell];
+        return entry != UnknownCell ? entry : fill_cell(cell, colour);
+    }
 
 private:
     Metric metric_;
@@ -64,7 +70,11 @@ private:
     // must cost next to nothing beside the mapping of a frame without it.
     static constexpr int CacheBits = 16;
     std::vector<std::uint64_t> cached_ = std::vector<std::uint64_t>(std::size_t{1} << CacheBits, 0);
-    std::vector<std::int16_t> cells_;  // by cell, -1 until asked
+    std::uint8_t fill_cell(std::size_t cell, const Rgb& colour);
+    // A byte a cell, to stay in the nearer caches; 255 is never the nearest,
+    // its colour being 232's, and the lowest index wins a tie.
+    static constexpr std::uint8_t UnknownCell = 255;
+    std::vector<std::uint8_t> cells_;
 };
 
 // What each opaque pixel of a picture became: its colour as drawn (over the
@@ -92,11 +102,16 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
 Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules,
                     const ColourOptions& options, ColourTally* tally = nullptr);
 
-// Pixels at x0, y0, `width` by `height` of a picture, each given as its colour
-// (`source`, row by row) and its undithered value (`image`, TileWidth a row),
-// dithered in place. `fixed` pixels (transparent, or a named entry) keep their
-// value and take no error.
-void dither_pixels(Dither dither, int width, int height, const std::vector<Rgb>& source,
-                   const std::vector<bool>& fixed, ColourRules& rules, Image& image);
+// The pixels of a picture dithered: those at x0, y0, `width` by `height`,
+// each colour as `drawn` (over the matte); colours whose `takes` is 0
+// (transparent, or a named entry) keep their value in `image` and take no
+// error. `image` holds the undithered values, TileWidth a row.
+struct DitherRegion {
+    const Picture& picture;
+    int x0, y0, width, height;
+    const std::vector<Rgb>& drawn;
+    const std::vector<std::uint8_t>& takes;
+};
+void dither_pixels(Dither dither, const DitherRegion& region, ColourRules& rules, Image& image);
 
 }  // namespace tess
