@@ -44,89 +44,96 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
     return picture;
 }
 
-Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba);
+// A picture made from RGBA rows: every distinct RGBA value once, in order of
+// appearance, and each pixel its number, found through an open hash table of
+// the values met so far.
+class RgbaNumbering final : public PngRows {
+public:
+    void begin(std::uint32_t width, std::uint32_t height) override
+    {
+        picture_.width = static_cast<int>(width);
+        picture_.height = static_cast<int>(height);
+        picture_.pixels.reserve(std::size_t{width} * height);
+    }
+
+    void row(std::span<const std::uint8_t> rgba) override
+    {
+        for (std::size_t at = 0; at + 4 <= rgba.size(); at += 4) {
+            const std::uint32_t value = std::uint32_t{rgba[at]} << 24 | std::uint32_t{rgba[at + 1]} << 16 |
+                                        std::uint32_t{rgba[at + 2]} << 8 | rgba[at + 3];
+            const std::uint32_t held = table_[first_slot(value)];
+            picture_.pixels.push_back(held != 0 && distinct_[held - 1] == value ? held - 1 : number_of(value));
+        }
+    }
+
+    Picture finish()
+    {
+        for (const std::uint32_t v : distinct_) {
+            picture_.colours.push_back({{static_cast<std::int32_t>(v >> 24), static_cast<std::int32_t>(v >> 16 & 0xff),
+                                         static_cast<std::int32_t>(v >> 8 & 0xff)},
+                                        static_cast<std::uint8_t>(v & 0xff),
+                                        std::nullopt});
+        }
+        return std::move(picture_);
+    }
+
+private:
+    std::size_t first_slot(std::uint32_t value) const { return (value * 2654435761u) & (table_.size() - 1); }
+
+    std::uint32_t number_of(std::uint32_t value)
+    {
+        std::size_t slot = first_slot(value);
+        for (; table_[slot] != 0; slot = (slot + 1) & (table_.size() - 1)) {
+            if (distinct_[table_[slot] - 1] == value) return table_[slot] - 1;
+        }
+        distinct_.push_back(value);
+        table_[slot] = static_cast<std::uint32_t>(distinct_.size());
+        if (distinct_.size() * 2 > table_.size()) {
+            // Kept at most half full, so that a search ends soon.
+            table_.assign(table_.size() * 2, 0);
+            for (std::uint32_t n = 0; n < distinct_.size(); ++n) {
+                slot = first_slot(distinct_[n]);
+                while (table_[slot] != 0) slot = (slot + 1) & (table_.size() - 1);
+                table_[slot] = n + 1;
+            }
+        }
+        return static_cast<std::uint32_t>(distinct_.size() - 1);
+    }
+
+    Picture picture_{0, 0, {}, {}};
+    std::vector<std::uint32_t> distinct_;                                     // by number
+    std::vector<std::uint32_t> table_ = std::vector<std::uint32_t>(1u << 10, 0);  // a value's number + 1; 0 when empty
+};
+
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
+{
+    RgbaNumbering numbering;
+    numbering.begin(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    numbering.row(rgba);
+    return numbering.finish();
+}
 
 Picture png_picture(std::span<const std::uint8_t> file)
 {
     constexpr PngLimits limits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
                                MaxPicturePixels};
+    RgbaNumbering numbering;
     PngImage png;
     try {
-        png = read_png(file, limits);
+        png = read_png(file, limits, numbering);
     } catch (const PngError& error) {
         throw PackError(error.what());
     }
+    if (!png.indexed) return numbering.finish();
+    // A palette that is ours, entry for entry, names its indices.
     Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}};
-    if (png.indexed) {
-        // A palette that is ours, entry for entry, names its indices.
-        const PngIndexed& indexed = *png.indexed;
-        const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
-        for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
-            picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
-                                       ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
-        }
-        picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());  // each within the palette
-        return picture;
+    const PngIndexed& indexed = *png.indexed;
+    const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
+    for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
+        picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
+                                   ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
     }
-
-    return rgba_picture(picture.width, picture.height, png.rgba);
-}
-
-// Every distinct RGBA value once, sorted, and each pixel its number. The
-// numbers are first given in order of appearance, through an open hash
-// table of the values met so far, and then renumbered in sorted order: a
-// sheet has few colours but many pixels, and runs of one colour.
-Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
-{
-    Picture picture{width, height, {}, {}};
-    const std::size_t count = rgba.size() / 4;
-    picture.pixels.resize(count);
-    std::vector<std::uint32_t> distinct;  // by number of first appearance
-    std::vector<std::uint32_t> table(std::size_t{1} << 10, 0);  // a value's number + 1; 0 when empty
-    const auto first_slot = [&](std::uint32_t value) { return (value * 2654435761u) & (table.size() - 1); };
-    const auto number_of = [&](std::uint32_t value) {
-        for (std::size_t slot = first_slot(value);; slot = (slot + 1) & (table.size() - 1)) {
-            if (table[slot] == 0) {
-                distinct.push_back(value);
-                table[slot] = static_cast<std::uint32_t>(distinct.size());
-                return table[slot] - 1;
-            }
-            if (distinct[table[slot] - 1] == value) return table[slot] - 1;
-        }
-    };
-    std::uint32_t previous_value = 0, previous_number = 0;
-    for (std::size_t p = 0; p < count; ++p) {
-        const std::uint8_t* c = &rgba[p * 4];
-        const std::uint32_t value = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
-        if (p == 0 || value != previous_value) {
-            previous_value = value;
-            previous_number = number_of(value);
-            if (distinct.size() * 2 > table.size()) {
-                // Kept at most half full, so that a search ends soon.
-                table.assign(table.size() * 2, 0);
-                for (std::uint32_t n = 0; n < distinct.size(); ++n) {
-                    std::size_t slot = first_slot(distinct[n]);
-                    while (table[slot] != 0) slot = (slot + 1) & (table.size() - 1);
-                    table[slot] = n + 1;
-                }
-            }
-        }
-        picture.pixels[p] = previous_number;
-    }
-    table = {};
-    std::vector<std::uint32_t> order(distinct.size());
-    for (std::uint32_t n = 0; n < order.size(); ++n) order[n] = n;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return distinct[a] < distinct[b]; });
-    std::vector<std::uint32_t> sorted_number(distinct.size());
-    for (std::uint32_t rank = 0; rank < order.size(); ++rank) {
-        sorted_number[order[rank]] = rank;
-        const std::uint32_t v = distinct[order[rank]];
-        picture.colours.push_back({{static_cast<std::int32_t>(v >> 24), static_cast<std::int32_t>(v >> 16 & 0xff),
-                                    static_cast<std::int32_t>(v >> 8 & 0xff)},
-                                   static_cast<std::uint8_t>(v & 0xff),
-                                   std::nullopt});
-    }
-    for (std::uint32_t& pixel : picture.pixels) pixel = sorted_number[pixel];
+    picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());  // each within the palette
     return picture;
 }
 

@@ -77,6 +77,34 @@ std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, s
     return pixels;
 }
 
+// Row by row into `rows`, so only one row of RGBA is held at a time.
+// Interlaced rows arrive pass by pass, scattered over the picture, so such
+// a picture is decoded whole first.
+void decode_rows(spng_ctx* ctx, const spng_ihdr& ihdr, PngRows& rows)
+{
+    const std::size_t row_bytes = std::size_t{ihdr.width} * 4;
+    rows.begin(ihdr.width, ihdr.height);
+    if (ihdr.interlace_method != SPNG_INTERLACE_NONE) {
+        const std::vector<std::uint8_t> whole = decode(ctx, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, row_bytes * ihdr.height);
+        for (std::size_t y = 0; y < ihdr.height; ++y) rows.row(std::span(whole).subspan(y * row_bytes, row_bytes));
+        return;
+    }
+    std::size_t size = 0;
+    check(spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size));
+    if (size != row_bytes * ihdr.height) {
+        throw PngError("PNG cannot be decoded: libspng asks for " + std::to_string(size) + " bytes of pixels, not " +
+                       std::to_string(row_bytes * ihdr.height));
+    }
+    check(spng_decode_image(ctx, nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+    std::vector<std::uint8_t> row(row_bytes);
+    for (std::uint32_t y = 0; y < ihdr.height; ++y) {
+        // The last row's decoding says the image has ended.
+        const int error = spng_decode_row(ctx, row.data(), row.size());
+        if (error != 0 && !(error == SPNG_EOI && y + 1 == ihdr.height)) check(error);
+        rows.row(row);
+    }
+}
+
 // Decodes the raw indices rather than letting libspng expand them: eight
 // bits, the common depth, are the indices as they come; below 8 bits they
 // arrive packed, high bits first, each row starting on a byte.
@@ -156,7 +184,7 @@ bool looks_like_png(std::span<const std::uint8_t> file)
     return file.size() >= Signature.size() && std::equal(Signature.begin(), Signature.end(), file.begin());
 }
 
-PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits)
+PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits, PngRows& rows)
 {
     if (!looks_like_png(file)) throw PngError("not a PNG: the signature is missing");
 
@@ -173,7 +201,7 @@ PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits)
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
         image.indexed = decode_indexed(ctx.get(), ihdr);
     } else {
-        image.rgba = decode(ctx.get(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, std::size_t{ihdr.width} * ihdr.height * 4);
+        decode_rows(ctx.get(), ihdr, rows);
     }
     // On through IEND, so damage after the image is refused too (libspng drops
     // an ancillary chunk whose CRC is wrong, as PNG allows).

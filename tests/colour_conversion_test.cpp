@@ -15,9 +15,13 @@
 #include "palette/ciede2000.hpp"
 #include "png/png_reader.hpp"
 #include "png/png_writer.hpp"
+#include "png_support.hpp"
 
 namespace tess {
 namespace {
+
+using testing::decode_png;
+using testing::DecodedPng;
 
 // Published CIEDE2000 reference pairs (Sharma, Wu and Dalal), chosen for the
 // hue-angle and near-grey branches.
@@ -223,7 +227,7 @@ TEST(UnpackedPng, AlwaysHasATransparentIndexTheImageDoesNotUse)
             EXPECT_TRUE(std::all_of(use.indices.begin(), use.indices.end(), [](bool used) { return used; }));
             continue;
         }
-        const PngImage png = read_png(file.bytes, Limits);
+        const DecodedPng png = decode_png(file.bytes, Limits);
         ASSERT_TRUE(png.indexed.has_value());
         std::vector<std::size_t> clear;
         for (std::size_t k = 0; k < png.indexed->alpha.size(); ++k) {
@@ -264,11 +268,11 @@ TEST(Compare, PictureSizeAndWhatEachColumnHolds)
     pictures.files["small.png"] = soft_disc(10, 5);
     const Manifest manifest = manifest_of("[[scene]]\nname = \"a\"\nframes = 2\nimages = [\"disc.png\", \"small.png\"]\n");
     for (const int scale : {1, 3}) {
-        const PngImage png = read_png(compare_png(manifest, pictures, scale), Limits);
+        const DecodedPng png = decode_png(compare_png(manifest, pictures, scale), Limits);
         EXPECT_EQ(png.width, static_cast<std::uint32_t>(3 * 20 * scale + 2 * 4));
         EXPECT_EQ(png.height, static_cast<std::uint32_t>(7 * scale + 4 + 5 * scale));
     }
-    const PngImage png = read_png(compare_png(manifest, pictures, 1), Limits);
+    const DecodedPng png = decode_png(compare_png(manifest, pictures, 1), Limits);
     const auto alpha = [&](std::uint32_t x, std::uint32_t y) { return png.rgba[(y * png.width + x) * 4 + 3]; };
     EXPECT_EQ(alpha(0, 0), 0);                         // the disc's corner
     EXPECT_EQ(alpha(10, 3), 255);                      // its middle, as drawn,

@@ -19,9 +19,13 @@
 #include "pack/palette_files.hpp"
 #include "png/png_reader.hpp"
 #include "png/png_writer.hpp"
+#include "png_support.hpp"
 
 namespace tess {
 namespace {
+
+using testing::decode_png;
+using testing::DecodedPng;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -31,7 +35,7 @@ const std::vector<Rgb> WholePalette(Palette.begin(), Palette.end());
 std::string read_error(const Bytes& file, const PngLimits& limits = Limits)
 {
     try {
-        read_png(file, limits);
+        decode_png(file, limits);
     } catch (const PngError& error) {
         return error.what();
     }
@@ -98,7 +102,7 @@ TEST(Png, RoundTripsKeepIndicesPaletteTransparencyAndRgba)
         std::optional<std::uint8_t> transparent;
         if (round % 2 == 1) transparent = static_cast<std::uint8_t>(random());
 
-        const PngImage image = read_png(write_indexed_png(width, height, indices, transparent), Limits);
+        const DecodedPng image = decode_png(write_indexed_png(width, height, indices, transparent), Limits);
 
         ASSERT_EQ(image.width, width);
         ASSERT_EQ(image.height, height);
@@ -118,7 +122,7 @@ TEST(Png, RoundTripsKeepIndicesPaletteTransparencyAndRgba)
 
         Bytes free_rgba(rgba.size());
         for (auto& byte : free_rgba) byte = static_cast<std::uint8_t>(random());
-        const PngImage preview = read_png(write_rgba_png(width, height, free_rgba), Limits);
+        const DecodedPng preview = decode_png(write_rgba_png(width, height, free_rgba), Limits);
         EXPECT_EQ(preview.width * preview.height, width * height);
         EXPECT_EQ(preview.rgba, free_rgba);
         EXPECT_FALSE(preview.indexed);
@@ -183,7 +187,7 @@ TEST(Png, DamagedTruncatedAndOversizedFilesAreRefused)
 }
 
 // The colours of every pixel, an indexed PNG's looked up in its palette.
-Bytes rgba_of(const PngImage& image)
+Bytes rgba_of(const DecodedPng& image)
 {
     if (!image.indexed) return image.rgba;
     Bytes rgba;
@@ -207,7 +211,7 @@ TEST(Png, ReadsTheLayoutsImageMagickWrites)
     Bytes indices(13 * 9);
     for (auto& index : indices) index = used[random() % used.size()];
     const Bytes source_file = write_indexed_png(13, 9, indices, std::uint8_t{9});
-    const PngImage source = read_png(source_file, Limits);
+    const DecodedPng source = decode_png(source_file, Limits);
 
     const auto folder = std::filesystem::path(::testing::TempDir()) / ("png_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
@@ -240,7 +244,7 @@ TEST(Png, ReadsTheLayoutsImageMagickWrites)
         ASSERT_GT(file.size(), 28u);
         EXPECT_EQ((std::array<int, 3>{file[24], file[25], file[28]}), c.depth_type_interlace);
 
-        const PngImage image = read_png(file, Limits);
+        const DecodedPng image = decode_png(file, Limits);
         EXPECT_EQ(image.indexed.has_value(), c.depth_type_interlace[1] == 3);
 
         const Bytes expected_rgba = rgba_of(source), rgba = rgba_of(image);
@@ -294,7 +298,7 @@ TEST(PaletteFiles, EachFormatListsThePaletteInOrder)
 
 TEST(PaletteFiles, SwatchHoldsEachIndexOnceAndTheExtensionPicksTheFormat)
 {
-    const PngImage swatch = read_png(png_palette_swatch(), Limits);
+    const DecodedPng swatch = decode_png(png_palette_swatch(), Limits);
     EXPECT_EQ(swatch.width * swatch.height, 256u);
     ASSERT_TRUE(swatch.indexed);
     Bytes every(PaletteSize);
