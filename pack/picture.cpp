@@ -58,11 +58,20 @@ public:
 
     void row(std::span<const std::uint8_t> rgba) override
     {
-        for (std::size_t at = 0; at + 4 <= rgba.size(); at += 4) {
-            const std::uint32_t value = std::uint32_t{rgba[at]} << 24 | std::uint32_t{rgba[at + 1]} << 16 |
-                                        std::uint32_t{rgba[at + 2]} << 8 | rgba[at + 3];
-            const std::uint32_t held = table_[first_slot(value)];
-            picture_.pixels.push_back(held != 0 && distinct_[held - 1] == value ? held - 1 : number_of(value));
+        const std::size_t start = picture_.pixels.size(), width = rgba.size() / 4;
+        picture_.pixels.resize(start + width);
+        std::uint32_t* numbers = picture_.pixels.data() + start;
+        // Neighbours mostly share a colour: a run takes its first pixel's number.
+        std::uint32_t previous = 0, number = 0;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t* c = rgba.data() + 4 * x;
+            const std::uint32_t value = std::uint32_t{c[0]} << 24 | std::uint32_t{c[1]} << 16 | std::uint32_t{c[2]} << 8 | c[3];
+            if (x == 0 || value != previous) {
+                const std::uint32_t held = table_[first_slot(value)];
+                number = held != 0 && distinct_[held - 1] == value ? held - 1 : number_of(value);
+                previous = value;
+            }
+            numbers[x] = number;
         }
     }
 

@@ -320,19 +320,25 @@ Picture SceneLayout::placed(std::size_t k, const PictureLoader& load)
     // costs what a picture of its own would.
     if (remap_.size() < picture.colours.size()) remap_.resize(picture.colours.size(), 0);
     std::vector<std::uint32_t> used;
-    for (int y = 0; y < box.h; ++y) {
-        for (int x = 0; x < box.w; ++x) {
-            int sx = 0, sy = 0;
-            if (!stored_at(drawing, box.x + x, box.y + y, sx, sy)) continue;
-            const std::uint32_t colour =
-                picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
+    // Along a row of the canvas the stored pixels run straight: across the
+    // picture, or down it when rotated, backwards when mirrored.
+    const std::ptrdiff_t step = (drawing.rotated ? picture.width : 1) * (drawing.mirrored ? -1 : 1);
+    const int first = drawing.mirrored ? drawing.canvas_w - box.x - drawing.offset_x - drawing.w : drawing.offset_x - box.x;
+    const int begin = std::max(first, 0), end = std::min(first + drawing.w, box.w);
+    for (int y = 0; y < box.h && begin < end; ++y) {
+        int sx = 0, sy = 0;
+        if (!stored_at(drawing, box.x + begin, box.y + y, sx, sy)) continue;
+        auto from = static_cast<std::ptrdiff_t>(sy) * picture.width + sx;
+        std::uint32_t* to = out.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) +
+                            static_cast<std::size_t>(left + begin);
+        for (int x = begin; x < end; ++x, from += step) {
+            const std::uint32_t colour = picture.pixels[static_cast<std::size_t>(from)];
             if (remap_[colour] == 0) {
                 out.colours.push_back(picture.colours[colour]);
                 remap_[colour] = static_cast<std::uint32_t>(out.colours.size() - 1);
                 used.push_back(colour);
             }
-            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(left + x)] =
-                remap_[colour];
+            *to++ = remap_[colour];
         }
     }
     for (const std::uint32_t colour : used) remap_[colour] = 0;
