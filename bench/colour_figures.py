@@ -38,7 +38,10 @@ RUNS = int(os.environ.get("BENCH_RUNS", "5"))
 
 
 def run(*command, cwd=None):
-    subprocess.run(command, check=True, cwd=cwd, stdout=subprocess.DEVNULL)
+    """Runs a command quietly; what it said goes to the screen only if it failed."""
+    done = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if done.returncode != 0:
+        sys.exit(f"{' '.join(command)} failed with status {done.returncode}:\n{done.stderr}")
 
 
 def shaded(width, height, inside, light, colour):

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "pack/picture.hpp"
 
@@ -32,27 +33,43 @@ const std::uint32_t* picture_row(const DitherRegion& region, int y)
            static_cast<std::size_t>(region.x0);
 }
 
+// The farthest an ordered pattern pushes: half the spread, rounded.
+constexpr int MostPush = 12;
+
 template <int Side>
 void ordered(const DitherRegion& region, ColourRules& rules, Image& image)
 {
-    // By place in the image, so what stays still between frames stays the same.
-    std::array<std::int32_t, Side * Side> pushes{};
+    // By place in the image, so what stays still between frames stays the
+    // same; held as the push plus MostPush.
+    std::array<std::uint8_t, Side * Side> pushes{};
     for (int y = 0; y < Side; ++y) {
         for (int x = 0; x < Side; ++x) {
-            pushes[static_cast<std::size_t>(y * Side + x)] =
-                static_cast<std::int32_t>(std::lround(((bayer(Side, x, y) + 0.5) / (Side * Side) - 0.5) * OrderedSpread));
+            const auto push = std::lround(((bayer(Side, x, y) + 0.5) / (Side * Side) - 0.5) * OrderedSpread);
+            pushes[static_cast<std::size_t>(y * Side + x)] = static_cast<std::uint8_t>(push + MostPush);
         }
     }
+    // Each colour's value under each push, worked out when first met: a
+    // picture has far fewer colours than pixels. A colour that takes no
+    // dithering keeps the value it has.
+    constexpr std::size_t Pushes = 2 * MostPush + 1;
+    constexpr Pixel NotYet = TransparentPixel - 1;
+    std::vector<Pixel> values(region.drawn.size() * Pushes, NotYet);
     for (int y = 0; y < region.height; ++y) {
         const std::uint32_t* row = picture_row(region, y);
-        const std::int32_t* row_pushes = pushes.data() + (y & (Side - 1)) * Side;
+        const std::uint8_t* row_pushes = pushes.data() + (y & (Side - 1)) * Side;
         Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
         for (int x = 0; x < region.width; ++x) {
             const std::uint32_t c = row[x];
-            if (!region.takes[c]) continue;
-            const std::int32_t push = row_pushes[x & (Side - 1)];
-            const Rgb& drawn = region.drawn[c];
-            out[x] = rules.nearest_dithered({channel(drawn.red + push), channel(drawn.green + push), channel(drawn.blue + push)});
+            const std::uint8_t slot = row_pushes[x & (Side - 1)];
+            Pixel& value = values[c * Pushes + slot];
+            if (value == NotYet) {
+                const std::int32_t push = slot - MostPush;
+                const Rgb& drawn = region.drawn[c];
+                value = region.takes[c] ? rules.nearest_dithered({channel(drawn.red + push), channel(drawn.green + push),
+                                                                  channel(drawn.blue + push)})
+                                        : out[x];
+            }
+            out[x] = value;
         }
     }
 }
