@@ -47,6 +47,8 @@ ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, con
 
 ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name)
 {
+    // An XPM has a key for transparency of its own: which indices are used is no matter.
+    if (wanted == ImageFormat::Xpm) return indexed_file(TileWidth, image.height, image.pixels, {}, wanted, array_name);
     return indexed_file(TileWidth, image.height, image.pixels, pixel_use(image), wanted, array_name);
 }
 

@@ -67,8 +67,18 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
                 plan.scenes.push_back({scene.name, scene.frames, names.next(scene.name), true, -1, {}, false, {}, false});
                 continue;
             }
-            const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             UnpackScene& scene = plan.scenes.back();
+            const int height = reader.image().height;
+            if (scene.height >= 0 && scene.height != height) scene.same_height = false;
+            scene.height = height;
+            ++plan.images;
+            // Only sheets and GIFs choose their transparent index from the
+            // pixels; other images are only checked before anything is written.
+            if (!options.sheets && options.format != ImageFormat::Gif) {
+                check_image(reader.data(), height, reader.location());
+                continue;
+            }
+            const Image image = decode_image(reader.data(), height, reader.location());
             if (options.format == ImageFormat::Gif) {
                 scene.views.resize(plan.header.views);
                 UnpackView& view = scene.views.at(static_cast<std::size_t>(reader.place().view));
@@ -76,10 +86,7 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
                 view.height = image.height;
                 view.use.include(pixel_use(image));
             }
-            if (scene.height >= 0 && scene.height != image.height) scene.same_height = false;
-            scene.height = image.height;
             scene.use.include(pixel_use(image));
-            ++plan.images;
         }
         plan.trailing_bytes = reader.trailing_bytes();
     } catch (const TileError& damage) {

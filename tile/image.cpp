@@ -1,6 +1,8 @@
 #include "tile/image.hpp"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 
 #include "tile/records.hpp"
 
@@ -14,14 +16,12 @@ void PixelUse::include(const PixelUse& other)
 
 PixelUse pixel_use(const Image& image)
 {
+    // Transparency's mark first, so that every pixel is marked the same way.
+    std::array<bool, std::tuple_size_v<decltype(PixelUse::indices)> + 1> marks{};
+    for (const Pixel pixel : image.pixels) marks[static_cast<std::size_t>(pixel + 1)] = true;
     PixelUse use;
-    for (const Pixel pixel : image.pixels) {
-        if (pixel == TransparentPixel) {
-            use.transparent = true;
-        } else {
-            use.indices[static_cast<std::size_t>(pixel)] = true;
-        }
-    }
+    use.transparent = marks[0];
+    std::copy(marks.begin() + 1, marks.end(), use.indices.begin());
     return use;
 }
 
@@ -42,10 +42,14 @@ std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& w
     return data;
 }
 
-Image decode_image(std::span<const std::uint8_t> data, int height, const TileLocation& where)
+namespace {
+
+// An image's runs in order, each row's width and the number of rows checked;
+// `put` gets each run of pixels and where in the image it starts.
+template <typename Put>
+void walk_image(std::span<const std::uint8_t> data, int height, const TileLocation& where, Put put)
 {
     const auto fail = [&](TileFault fault) { throw TileError(fault, TilePart::ImageData, where); };
-    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
     int y = 0;
     std::size_t x = 0;
     for (RunReader runs(data, where); !runs.at_end();) {
@@ -58,12 +62,26 @@ Image decode_image(std::span<const std::uint8_t> data, int height, const TileLoc
         if (run.code != RowCode::LiteralRun && run.code != RowCode::TransparentRun) continue;
         if (x + run.count > TileWidth) fail(TileFault::RowTooWide);
         if (y >= height) fail(TileFault::WrongRowCount);
-        const std::size_t start = static_cast<std::size_t>(y) * TileWidth + x;
-        std::copy(run.indices.begin(), run.indices.end(), image.pixels.begin() + static_cast<std::ptrdiff_t>(start));
+        put(static_cast<std::size_t>(y) * TileWidth + x, run);
         x += run.count;
     }
     if (y != height || x != 0) fail(TileFault::WrongRowCount);
+}
+
+}  // namespace
+
+Image decode_image(std::span<const std::uint8_t> data, int height, const TileLocation& where)
+{
+    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
+    walk_image(data, height, where, [&](std::size_t start, const Run& run) {
+        std::copy(run.indices.begin(), run.indices.end(), image.pixels.begin() + static_cast<std::ptrdiff_t>(start));
+    });
     return image;
+}
+
+void check_image(std::span<const std::uint8_t> data, int height, const TileLocation& where)
+{
+    walk_image(data, height, where, [](std::size_t, const Run&) {});
 }
 
 }  // namespace tess

@@ -45,4 +45,8 @@ std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& w
 // codes are skipped. Anything else is damage, raised at `where`.
 Image decode_image(std::span<const std::uint8_t> data, int height, const TileLocation& where = {});
 
+// What decode_image checks, without making the pixels: for looking a file
+// over before anything is written from it.
+void check_image(std::span<const std::uint8_t> data, int height, const TileLocation& where = {});
+
 }  // namespace tess
