@@ -226,6 +226,7 @@ private:
                     check_image_size(picture);
                     const Image image = converted(scene, picture, 0, 0, picture.width, picture.height);
                     Encoded encoded{image.height, encode_image(image)};
+                    encoded.data.shrink_to_fit();  // held until every view is read
                     held += ImageRecordSize + encoded.data.size();
                     if (held > max_bytes_) refuse_size(held);
                     views[static_cast<std::size_t>(view)].push_back(std::move(encoded));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <tuple>
 
 #include "tile/records.hpp"
@@ -33,12 +34,11 @@ std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& w
     data.reserve(static_cast<std::size_t>(image.height) * (3 * TileWidth + 1) + 1);
     for (int y = 0; y < image.height; ++y) {
         std::span<const Pixel> row = image.row(y);
-        const auto last_opaque = std::find_if(row.rbegin(), row.rend(), [](Pixel p) { return p != TransparentPixel; });
-        encode_row(row.first(static_cast<std::size_t>(row.rend() - last_opaque)), data);
+        const std::uint64_t drawn = drawn_pixels(row);
+        encode_row(row.first(static_cast<std::size_t>(64 - std::countl_zero(drawn))), drawn, data);  // to the last drawn pixel
     }
     data.push_back(code_byte(RowCode::EndOfImage));
     check_data_length(data.size(), where);
-    data.shrink_to_fit();  // images may be held many at a time
     return data;
 }
 

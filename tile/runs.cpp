@@ -1,5 +1,9 @@
 #include "tile/runs.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+
 namespace tess {
 
 Run RunReader::next()
@@ -16,18 +20,39 @@ Run RunReader::next()
     return run;
 }
 
+std::uint64_t drawn_pixels(std::span<const Pixel> pixels)
+{
+    static_assert(TileWidth % 4 == 0 && TileWidth <= 64, "a row's pixels are bits of one word");
+    std::array<Pixel, TileWidth> row;
+    row.fill(TransparentPixel);
+    std::copy_n(pixels.begin(), std::min<std::size_t>(pixels.size(), TileWidth), row.begin());
+    // Four words filled side by side, so that no bit waits for the one before.
+    std::uint64_t parts[4] = {};
+    for (std::size_t column = 0; column < TileWidth; column += 4) {
+        for (std::size_t k = 0; k < 4; ++k) parts[k] |= std::uint64_t{row[column + k] != TransparentPixel} << (column + k);
+    }
+    return parts[0] | parts[1] | parts[2] | parts[3];
+}
+
 void encode_row(std::span<const Pixel> pixels, std::vector<std::uint8_t>& out)
 {
     if (pixels.size() > TileWidth) throw TileError(TileFault::RowTooWide, TilePart::ImageData, {});
+    encode_row(pixels, drawn_pixels(pixels), out);
+}
+
+void encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::vector<std::uint8_t>& out)
+{
     // Room for the longest row first (a run costs two bytes and each of its
     // pixels one more at the most), written in place, cut to what was written.
     const std::size_t start = out.size();
     out.resize(start + 3 * pixels.size() + 1);
     std::uint8_t* at = out.data() + start;
+    // Each run's length is counted off the bits, not found pixel by pixel.
     for (std::size_t column = 0; column < pixels.size();) {
-        const bool transparent = pixels[column] == TransparentPixel;
-        std::size_t end = column + 1;
-        while (end < pixels.size() && (pixels[end] == TransparentPixel) == transparent) ++end;
+        const std::uint64_t ahead = drawn >> column;
+        const bool transparent = (ahead & 1) == 0;
+        const std::size_t end =
+            std::min(pixels.size(), column + static_cast<std::size_t>(transparent ? std::countr_zero(ahead) : std::countr_one(ahead)));
         *at++ = code_byte(transparent ? RowCode::TransparentRun : RowCode::LiteralRun);
         *at++ = static_cast<std::uint8_t>(end - column);
         if (!transparent) {

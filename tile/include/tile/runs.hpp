@@ -41,8 +41,13 @@ private:
 using Pixel = std::int16_t;
 inline constexpr Pixel TransparentPixel = -1;
 
+// Bit k set where pixel k of a row (at most TileWidth) is drawn, not transparent.
+std::uint64_t drawn_pixels(std::span<const Pixel> pixels);
+
 // Appends one row as maximal runs, transparent and literal alternating, then
 // EndOfRow. At most TileWidth pixels.
 void encode_row(std::span<const Pixel> pixels, std::vector<std::uint8_t>& out);
+// The same for a row whose drawn_pixels are known.
+void encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::vector<std::uint8_t>& out);
 
 }  // namespace tess
