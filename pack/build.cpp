@@ -294,7 +294,13 @@ private:
             return *picture;
         };
         try {
-            SceneLayout layout(scene, manifest_.views, manifest_.views_stated, source_, load);
+            const AtlasLoader atlas = [&](const std::string& path) -> const Atlas& {
+                // Parsed once a build: scenes often share one export.
+                auto found = atlases_.find(path);
+                if (found == atlases_.end()) found = atlases_.emplace(path, parse_atlas(source_.read(path), path)).first;
+                return found->second;
+            };
+            SceneLayout layout(scene, manifest_.views, manifest_.views_stated, source_, load, atlas);
             built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
             writer_.scene(layout.frames(), scene.name);
             for (std::size_t k = 0; k < layout.size(); ++k) {
@@ -332,6 +338,7 @@ private:
     ColourReport* report_;
     PictureSource& source_;
     PictureCache pictures_;
+    std::map<std::string, Atlas> atlases_;
     ColourRules rules_;
     std::uint64_t max_bytes_;
     TileSink* sink_;

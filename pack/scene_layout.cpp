@@ -45,11 +45,11 @@ void check_views_frames(std::size_t given, int views, int frames, const std::str
 }  // namespace
 
 SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureSource& source,
-                         const PictureLoader& load)
+                         const PictureLoader& load, const AtlasLoader& atlases)
     : placement_(scene.placement), frames_(scene.frames)
 {
     if (scene.atlas) {
-        from_atlas(scene, views, source);
+        from_atlas(scene, views, atlases);
     } else if (!scene.sheet.empty()) {
         from_sheet(scene, views, views_stated, load);
     } else {
@@ -142,11 +142,11 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_s
     }
 }
 
-void SceneLayout::from_atlas(const ManifestScene& scene, int views, PictureSource& source)
+void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasLoader& atlases)
 {
     const std::string& file = scene.atlas->file;
     if (views == 0) return;
-    const Atlas atlas = parse_atlas(source.read(file), file);
+    const Atlas& atlas = atlases(file);
     const std::string image = beside(file, atlas.image);
 
     // The atlas frames of each view, in play order.

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "pack/atlas.hpp"
 #include "pack/build.hpp"
 #include "pack/manifest.hpp"
 #include "pack/picture.hpp"
@@ -14,6 +15,8 @@ namespace tess {
 // Gives the decoded picture at a path; the reference holds until the next
 // call.
 using PictureLoader = std::function<const Picture&(const std::string&)>;
+// Gives the parsed atlas JSON at a path, held as long as the loader.
+using AtlasLoader = std::function<const Atlas&(const std::string&)>;
 
 // Where each image of a scene comes from and how it is placed: pictures
 // given by pattern, cells of a grid, frames of an atlas; trimmed, anchored,
@@ -23,7 +26,7 @@ using PictureLoader = std::function<const Picture&(const std::string&)>;
 class SceneLayout {
 public:
     SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureSource& source,
-                const PictureLoader& load);
+                const PictureLoader& load, const AtlasLoader& atlases);
 
     int frames() const { return frames_; }
     std::size_t size() const { return drawings_.size(); }
@@ -55,7 +58,7 @@ private:
 
     void from_images(const ManifestScene& scene, int views, PictureSource& source);
     void from_sheet(const ManifestScene& scene, int views, bool views_stated, const PictureLoader& load);
-    void from_atlas(const ManifestScene& scene, int views, PictureSource& source);
+    void from_atlas(const ManifestScene& scene, int views, const AtlasLoader& atlases);
     void check_and_trim(const PictureLoader& load);
     static bool stored_at(const Drawing& drawing, int cx, int cy, int& sx, int& sy);
     Box box_of(const Drawing& drawing) const;
