@@ -138,6 +138,7 @@ Picture png_picture(std::span<const std::uint8_t> file)
     Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}};
     const PngIndexed& indexed = *png.indexed;
     const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
+    picture.colours.reserve(indexed.palette.size());
     for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
         picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
                                    ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
@@ -288,62 +289,46 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
 Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules,
                     const ColourOptions& options, ColourTally* tally)
 {
-    // Each colour's pixel value, worked out once; what strict refuses is
-    // reported at the first pixel that uses it.
-    enum class Refused : std::uint8_t { No, PartlyTransparent, NotInPalette };
-    std::vector<Pixel> values(picture.colours.size());
-    std::vector<Refused> refused(picture.colours.size(), Refused::No);
-    std::vector<Rgb> drawn(picture.colours.size());  // over the matte
-    std::vector<bool> named(picture.colours.size(), false);
-    for (std::size_t c = 0; c < picture.colours.size(); ++c) {
+    // Each colour's pixel value, worked out when a pixel first uses it (a
+    // picture may have many colours its images never use); what strict
+    // refuses is reported at that pixel.
+    constexpr Pixel NotYet = TransparentPixel - 1;
+    std::vector<Pixel> values(picture.colours.size(), NotYet);
+    std::vector<Rgb> drawn(picture.colours.size());            // over the matte
+    std::vector<std::uint8_t> takes(picture.colours.size(), 0);  // dithered: neither transparent nor named
+    const auto value_of = [&](std::uint32_t c, int px, int py) -> Pixel {
         const PictureColour& colour = picture.colours[c];
         drawn[c] = drawn_colour(colour, options);
-        if (colour.alpha < options.alpha_threshold || colour.alpha == 0) {
-            values[c] = TransparentPixel;
-        } else if (colour.index && Palette[*colour.index] == drawn[c]) {
-            values[c] = *colour.index;
-            named[c] = true;
-        } else {
-            values[c] = rules.nearest(drawn[c]);
-            if (rules.strict() && !in_palette(colour.rgb)) refused[c] = Refused::NotInPalette;
+        const auto refuse = [&](const std::string& what, const std::string& rule) {
+            PackLocation at;
+            at.x = px;
+            at.y = py;
+            throw PackError(what + " at x " + std::to_string(px) + ", y " + std::to_string(py) + rule, at);
+        };
+        if (rules.strict() && colour.alpha != 0 && colour.alpha != Opaque && !options.soft_edges) {
+            refuse("partly transparent pixel (alpha " + std::to_string(colour.alpha) + ")", "; strict allows alpha 0 or 255 only");
         }
-        if (colour.alpha != 0 && colour.alpha != Opaque && !options.soft_edges) refused[c] = Refused::PartlyTransparent;
-    }
+        if (colour.alpha < options.alpha_threshold || colour.alpha == 0) return TransparentPixel;
+        if (colour.index && Palette[*colour.index] == drawn[c]) return *colour.index;
+        if (rules.strict() && !in_palette(colour.rgb)) refuse("colour " + hex_colour(colour.rgb), " is not a palette colour");
+        takes[c] = 1;
+        return rules.nearest(drawn[c]);
+    };
 
     Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
-    const bool any_refused =
-        rules.strict() && std::any_of(refused.begin(), refused.end(), [](Refused r) { return r != Refused::No; });
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = picture.pixels.data() +
                                    static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
                                    static_cast<std::size_t>(x0);
         Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
-        if (!any_refused) {
-            for (int x = 0; x < width; ++x) out[x] = values[row[x]];
-            continue;
-        }
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x];
-            if (refused[c] != Refused::No) {
-                const int px = x0 + x, py = y0 + y;
-                const std::string where = " at x " + std::to_string(px) + ", y " + std::to_string(py);
-                PackLocation at;
-                at.x = px;
-                at.y = py;
-                if (refused[c] == Refused::PartlyTransparent) {
-                    throw PackError("partly transparent pixel (alpha " + std::to_string(picture.colours[c].alpha) +
-                                        ")" + where + "; strict allows alpha 0 or 255 only",
-                                    at);
-                }
-                throw PackError("colour " + hex_colour(picture.colours[c].rgb) + where + " is not a palette colour", at);
-            }
-            out[x] = values[c];
+            Pixel value = values[row[x]];
+            if (value == NotYet) value = values[row[x]] = value_of(row[x], x0 + x, y0 + y);
+            out[x] = value;
         }
     }
     if (options.dither == Dither::None && !tally) return image;
 
-    std::vector<std::uint8_t> takes(picture.colours.size());
-    for (std::size_t c = 0; c < takes.size(); ++c) takes[c] = !named[c] && values[c] != TransparentPixel;
     if (options.dither != Dither::None) {
         dither_pixels(options.dither, {picture, x0, y0, width, height, drawn, takes}, rules, image);
     }
