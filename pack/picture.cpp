@@ -138,10 +138,14 @@ Picture png_picture(std::span<const std::uint8_t> file)
     Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}};
     const PngIndexed& indexed = *png.indexed;
     const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
-    picture.colours.reserve(indexed.palette.size());
+    // Field by field: a whole entry built aside and copied in costs a
+    // stall an entry, and a palette has 256.
+    picture.colours.resize(indexed.palette.size());
     for (std::size_t i = 0; i < indexed.palette.size(); ++i) {
-        picture.colours.push_back({indexed.palette[i], indexed.alpha[i],
-                                   ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
+        PictureColour& colour = picture.colours[i];
+        colour.rgb = indexed.palette[i];
+        colour.alpha = indexed.alpha[i];
+        if (ours) colour.index = static_cast<std::uint8_t>(i);
     }
     picture.pixels.assign(indexed.indices.begin(), indexed.indices.end());  // each within the palette
     return picture;
