@@ -75,9 +75,11 @@ void ordered(const DitherRegion& region, ColourRules& rules, Image& image)
 }
 
 // Error diffusion, serpentine: even rows left to right, odd rows back. The
-// error is spread in sRGB channel values, held in 1/256ths of a value, and
-// only between drawn pixels that take it: a pixel that takes none is still
-// given its share below, which it never reads, so that share is dropped.
+// error is spread in sRGB channel values, held in 1/256ths of a value, each
+// share rounded down (a shift, where truncating towards zero would lengthen
+// the chain from one pixel to the next), and only between drawn pixels that
+// take it: a pixel that takes none is still given its share below, which it
+// never reads, so that share is dropped.
 void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& image)
 {
     constexpr std::int32_t One = 1 << 8, Most = 255 * One;
@@ -112,10 +114,10 @@ void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& imag
             const Error error{wanted[0] - got.red * One, wanted[1] - got.green * One, wanted[2] - got.blue * One};
             const auto ahead = static_cast<std::size_t>(x + 1 + step), behind = static_cast<std::size_t>(x + 1 - step);
             for (std::size_t k = 0; k < 3; ++k) {
-                passed[k] = error[k] * 7 / 16;
-                below[behind][k] += error[k] * 3 / 16;
-                below[slot][k] += error[k] * 5 / 16;
-                below[ahead][k] += error[k] * 1 / 16;
+                passed[k] = (error[k] * 7) >> 4;
+                below[behind][k] += (error[k] * 3) >> 4;
+                below[slot][k] += (error[k] * 5) >> 4;
+                below[ahead][k] += error[k] >> 4;
             }
         }
         row.swap(below);
