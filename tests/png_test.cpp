@@ -181,6 +181,15 @@ TEST(Png, DamagedTruncatedAndOversizedFilesAreRefused)
         EXPECT_TRUE(message.starts_with(c.message_start)) << c.name << ": " << message;
     }
 
+    // A picture that is not indexed is decoded row by row: damage is still
+    // refused, wherever in the rows it comes.
+    const Bytes rgba = write_rgba_png(40, 30, Bytes(40 * 30 * 4, 0x5a));
+    Bytes idat_flipped = rgba;
+    idat_flipped[rgba.size() - 20] ^= 1;
+    EXPECT_EQ(read_error(rgba), "(accepted)");
+    EXPECT_TRUE(read_error(Bytes(rgba.begin(), rgba.end() - 20)).starts_with(cut_short));
+    EXPECT_TRUE(read_error(idat_flipped).starts_with(damaged));
+
     EXPECT_THROW(write_indexed_png(7, 1, Bytes(6), std::nullopt), PngError);
     EXPECT_THROW(write_indexed_png(0, 0, Bytes(), std::nullopt), PngError);
     EXPECT_THROW(write_rgba_png(6, 4, Bytes(24)), PngError);
