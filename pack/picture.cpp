@@ -1,6 +1,7 @@
 #include "pack/picture.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "gif/gif_reader.hpp"
 #include "pack/error.hpp"
@@ -225,7 +226,7 @@ std::optional<std::string> other_format(std::span<const std::uint8_t> file)
     if (starts("BM")) return "a BMP file";
     if (starts("RIFF") && starts("WEBP", 8)) return "a WebP file";
     if (starts("II*") || starts("MM\0*")) return "a TIFF file";
-    if (std::find(file.begin(), file.end(), std::uint8_t{0}) != file.end()) return "not an image file this reads";
+    if (!file.empty() && std::memchr(file.data(), 0, file.size()) != nullptr) return "not an image file this reads";
     return std::nullopt;
 }
 

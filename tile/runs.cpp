@@ -23,9 +23,14 @@ Run RunReader::next()
 std::uint64_t drawn_pixels(std::span<const Pixel> pixels)
 {
     static_assert(TileWidth % 4 == 0 && TileWidth <= 64, "a row's pixels are bits of one word");
-    std::array<Pixel, TileWidth> row;
-    row.fill(TransparentPixel);
-    std::copy_n(pixels.begin(), std::min<std::size_t>(pixels.size(), TileWidth), row.begin());
+    // A whole row as it is; a shorter one padded with transparency.
+    std::array<Pixel, TileWidth> padded;
+    const Pixel* row = pixels.data();
+    if (pixels.size() < TileWidth) {
+        padded.fill(TransparentPixel);
+        std::copy(pixels.begin(), pixels.end(), padded.begin());
+        row = padded.data();
+    }
     // Four words filled side by side, so that no bit waits for the one before.
     std::uint64_t parts[4] = {};
     for (std::size_t column = 0; column < TileWidth; column += 4) {
