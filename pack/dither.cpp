@@ -82,7 +82,8 @@ void ordered(const DitherRegion& region, ColourRules& rules, Image& image)
 // never reads, so that share is dropped.
 void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& image)
 {
-    constexpr std::int32_t One = 1 << 8, Most = 255 * One;
+    constexpr int Shift = 8;
+    constexpr std::int32_t One = 1 << Shift, Most = 255 * One;
     using Error = std::array<std::int32_t, 3>;
     const int width = region.width;
     // One slot either side, so the neighbours of the ends need no test.
@@ -108,7 +109,7 @@ void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& imag
                                std::clamp(c.green * One + carried[1] + passed[1], 0, Most),
                                std::clamp(c.blue * One + carried[2] + passed[2], 0, Most)};
             const std::uint8_t index =
-                rules.nearest_dithered({(wanted[0] + One / 2) >> 8, (wanted[1] + One / 2) >> 8, (wanted[2] + One / 2) >> 8});
+                rules.nearest_dithered({(wanted[0] + One / 2) >> Shift, (wanted[1] + One / 2) >> Shift, (wanted[2] + One / 2) >> Shift});
             out[x] = index;
             const Rgb& got = Palette[index];
             const Error error{wanted[0] - got.red * One, wanted[1] - got.green * One, wanted[2] - got.blue * One};

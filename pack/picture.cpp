@@ -99,8 +99,11 @@ private:
         distinct_.push_back(value);
         table_[slot] = static_cast<std::uint32_t>(distinct_.size());
         if (distinct_.size() * 2 > table_.size()) {
-            // Kept at most half full, so that a search ends soon.
-            table_.assign(table_.size() * 2, 0);
+            // Kept at most half full, so that a search ends soon; the old
+            // table let go first, so a picture of many colours holds one.
+            const std::size_t larger = table_.size() * 2;
+            table_ = {};
+            table_.assign(larger, 0);
             for (std::uint32_t n = 0; n < distinct_.size(); ++n) {
                 slot = first_slot(distinct_[n]);
                 while (table_[slot] != 0) slot = (slot + 1) & (table_.size() - 1);
