@@ -32,7 +32,7 @@ void KeyIndex::add(std::string_view key, std::uint32_t number)
 void KeyIndex::finish()
 {
     std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return less(a.key, b.key); });
-    const auto same_key = [](const Entry& a, const Entry& b) { return a.key == b.key; };
+    const auto same_key = [](const Entry& a, const Entry& b) { return same(a.key, b.key); };
     entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
     keys_.clear();
     for (const Entry& entry : entries_) keys_.push_back(entry.key);
@@ -89,6 +89,14 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
         const std::uint64_t mask = key_length_ == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * key_length_)) - 1;
         std::uint64_t last_key = 0;
         std::uint32_t last_number = NoNumber;
+        // The row's keys met so far, by a hash of their bytes: a row's few
+        // colours come round again and again, and each search is a dozen
+        // comparisons that the processor cannot foresee.
+        struct Met {
+            std::uint64_t key;
+            std::uint32_t number = NoNumber;
+        };
+        std::array<Met, 16> met{};
         for (; at + key_length_ <= row.size(); at += key_length_) {
             std::uint64_t key = 0;
             if (at + 8 <= row.size()) {
@@ -101,10 +109,14 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
                 }
             }
             if (last_number == NoNumber || key != last_key) {
-                const auto number = find_sorted({key, 0});
-                if (!number) return at;
+                Met& slot = met[(key * 0x9e3779b97f4a7c15u) >> 60];
+                if (slot.number == NoNumber || slot.key != key) {
+                    const auto number = find_sorted({key, 0});
+                    if (!number) return at;
+                    slot = {key, *number};
+                }
                 last_key = key;
-                last_number = *number;
+                last_number = slot.number;
             }
             numbers.push_back(last_number);
         }
@@ -114,7 +126,7 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
     std::uint32_t last_number = NoNumber;
     for (; at + key_length_ <= row.size(); at += key_length_) {
         const Key key = key_of(row.substr(at, key_length_));
-        if (last_number == NoNumber || key != last_key) {
+        if (last_number == NoNumber || !same(key, last_key)) {
             const auto number = find_sorted(key);
             if (!number) return at;
             last_key = key;
@@ -135,7 +147,7 @@ std::optional<std::uint32_t> KeyIndex::find(std::string_view key) const
 std::optional<std::uint32_t> KeyIndex::find_sorted(const Key& wanted) const
 {
     const auto found = std::lower_bound(keys_.begin(), keys_.end(), wanted, less);
-    if (found == keys_.end() || *found != wanted) return std::nullopt;
+    if (found == keys_.end() || !same(*found, wanted)) return std::nullopt;
     return entries_[static_cast<std::size_t>(found - keys_.begin())].number;
 }
 

@@ -35,6 +35,8 @@ private:
 
     Key key_of(std::string_view key) const;
     static bool less(const Key& a, const Key& b) { return a[0] < b[0] || (a[0] == b[0] && a[1] < b[1]); }
+    // Word by word: std::array's == calls memcmp, a call a lookup.
+    static bool same(const Key& a, const Key& b) { return a[0] == b[0] && a[1] == b[1]; }
 
     std::size_t key_length_;
     std::vector<Entry> entries_;
