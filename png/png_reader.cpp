@@ -62,9 +62,9 @@ spng_ihdr read_header(spng_ctx* ctx, std::span<const std::uint8_t> file, const P
     return ihdr;
 }
 
-// The whole image in `format`, whose size the caller works out from the
-// checked header; should libspng disagree, nothing is decoded.
-std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, std::size_t expected_size)
+// The caller works out an image's size in `format` from the checked header;
+// should libspng disagree, nothing is decoded.
+void check_decoded_size(spng_ctx* ctx, spng_format format, std::size_t expected_size)
 {
     std::size_t size = 0;
     check(spng_decoded_image_size(ctx, format, &size));
@@ -72,7 +72,13 @@ std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, s
         throw PngError("PNG cannot be decoded: libspng asks for " + std::to_string(size) + " bytes of pixels, not " +
                        std::to_string(expected_size));
     }
-    std::vector<std::uint8_t> pixels(size);
+}
+
+// The whole image in `format`.
+std::vector<std::uint8_t> decode(spng_ctx* ctx, spng_format format, int flags, std::size_t expected_size)
+{
+    check_decoded_size(ctx, format, expected_size);
+    std::vector<std::uint8_t> pixels(expected_size);
     check(spng_decode_image(ctx, pixels.data(), pixels.size(), format, flags));
     return pixels;
 }
@@ -89,12 +95,7 @@ void decode_rows(spng_ctx* ctx, const spng_ihdr& ihdr, PngRows& rows)
         for (std::size_t y = 0; y < ihdr.height; ++y) rows.row(std::span(whole).subspan(y * row_bytes, row_bytes));
         return;
     }
-    std::size_t size = 0;
-    check(spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size));
-    if (size != row_bytes * ihdr.height) {
-        throw PngError("PNG cannot be decoded: libspng asks for " + std::to_string(size) + " bytes of pixels, not " +
-                       std::to_string(row_bytes * ihdr.height));
-    }
+    check_decoded_size(ctx, SPNG_FMT_RGBA8, row_bytes * ihdr.height);
     check(spng_decode_image(ctx, nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
     std::vector<std::uint8_t> row(row_bytes);
     for (std::uint32_t y = 0; y < ihdr.height; ++y) {
