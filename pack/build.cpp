@@ -200,7 +200,8 @@ private:
         if (picture.width > TileWidth || picture.height > MaxCount) {
             throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
                             " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
-                            std::to_string(MaxCount));
+                            std::to_string(MaxCount) +
+                            ": trim = true drops a transparent border, or cut cells with sheet = { file, cell }");
         }
     }
 

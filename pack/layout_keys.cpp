@@ -91,6 +91,15 @@ public:
         }
     }
 
+    // `frames` counted from a list of `count` items that make `views` views.
+    void frames_from(const toml::node* node, std::size_t count, const std::string& what, int views, ManifestScene& out) const
+    {
+        const std::optional<int> frames = frames_a_view(count, views);
+        if (!frames) fail(node, no_frames_a_view(count, what, views) + "; give 'frames'");
+        out.frames = *frames;
+        out.frames_stated = true;
+    }
+
     void count_is(const toml::node* node, const std::string& what, std::size_t given, std::size_t wanted,
                   const std::string& because) const
     {
@@ -104,7 +113,7 @@ private:
     const std::string& in_;
 };
 
-SheetGrid read_grid(const Keys& keys, const toml::table& table, int views, int frames, ManifestScene& out)
+SheetGrid read_grid(const Keys& keys, const toml::table& table, int views, ManifestScene& out)
 {
     for (const auto& [key, value] : table) {
         static const std::set<std::string_view> known{"file",    "cell",  "margin", "spacing",
@@ -132,14 +141,16 @@ SheetGrid read_grid(const Keys& keys, const toml::table& table, int views, int f
     }
     if (columns) {
         grid.columns = keys.numbers(*columns, "columns", MaxSheetSide);
-        keys.count_is(columns, "columns", grid.columns.size(), static_cast<std::size_t>(frames), "frames");
+        if (!out.frames_stated) keys.frames_from(columns, grid.columns.size(), "columns", 1, out);
+        keys.count_is(columns, "columns", grid.columns.size(), static_cast<std::size_t>(out.frames), "frames");
     }
     if (cells) {
         for (const toml::node& item : keys.array(*cells, "cells", "[column, row] pairs")) {
             grid.cells.push_back(keys.pair(item, "cells", 0));
         }
-        keys.count_is(cells, "cells", grid.cells.size(), static_cast<std::size_t>(views) * static_cast<std::size_t>(frames),
-                      "views x frames = " + std::to_string(views) + " x " + std::to_string(frames));
+        if (!out.frames_stated) keys.frames_from(cells, grid.cells.size(), "cells", views, out);
+        keys.count_is(cells, "cells", grid.cells.size(), static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames),
+                      "views x frames = " + std::to_string(views) + " x " + std::to_string(out.frames));
     }
     if (const toml::node* mirrored = table.get("mirrored")) {
         out.placement.mirrored = keys.numbers(*mirrored, "mirrored", views - 1);
@@ -179,7 +190,7 @@ void read_layout_keys(const toml::table& scene, const std::string& file, const s
     out.placement = defaults;
     keys.placement(scene, out.placement);
     if (const toml::node* sheet = scene.get("sheet"); sheet && sheet->is_table()) {
-        out.grid = read_grid(keys, *sheet->as_table(), views, out.frames, out);
+        out.grid = read_grid(keys, *sheet->as_table(), views, out);
     }
     if (const toml::node* mirrored = scene.get("mirrored")) {
         if (out.grid && !out.placement.mirrored.empty()) keys.fail(mirrored, "give 'mirrored' in the sheet or the scene, not both");
@@ -202,16 +213,9 @@ void read_layout_keys(const toml::table& scene, const std::string& file, const s
     if (names) {
         choice.frame_names = keys.strings(*names, "frame_names");
         const std::size_t given = choice.frame_names.size();
-        if (out.frames_stated) {
-            keys.count_is(names, "frame names", given, static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames),
-                          "views x frames = " + std::to_string(views) + " x " + std::to_string(out.frames));
-        } else if (views == 0 || given % static_cast<std::size_t>(views) != 0 || given / static_cast<std::size_t>(views) > 255) {
-            keys.fail(names, std::to_string(given) + " frame names do not make " + std::to_string(views) +
-                                 " views of at most 255 frames");
-        } else {
-            out.frames = static_cast<int>(given / static_cast<std::size_t>(views));
-            out.frames_stated = true;
-        }
+        if (!out.frames_stated) keys.frames_from(names, given, "frame names", views, out);
+        keys.count_is(names, "frame names", given, static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames),
+                      "views x frames = " + std::to_string(views) + " x " + std::to_string(out.frames));
     }
     out.atlas = std::move(choice);
 }

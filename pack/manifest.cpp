@@ -216,7 +216,9 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     }
     if (const toml::node* from = scene.get("frames_from")) return read_gif_scene(check, scene, *from, std::move(scene_entry), views, in);
     const toml::node* atlas = scene.get("atlas");
-    scene_entry.frames_stated = !atlas || scene.get("frames");
+    // Left out, `frames` is counted from what the scene lists: its images,
+    // its sheet's columns or cells, its atlas's tags.
+    scene_entry.frames_stated = scene.get("frames") != nullptr;
     if (scene_entry.frames_stated) scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
 
     const toml::node* images = scene.get("images");
@@ -227,11 +229,14 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     if (atlas) return scene_entry;
     if (sheet) {
         if (!sheet->is_table()) scene_entry.sheet = check.picture_path(*sheet, "sheet", in);
+        if (!scene_entry.frames_stated) {
+            check.fail(&scene, "missing 'frames' (a sheet's frames are counted only from its 'columns' or 'cells')" + in);
+        }
         return scene_entry;
     }
-    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
     if (!images) {
-        if (wanted > 0) check.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')" + in);
+        if (!scene_entry.frames_stated) check.fail(&scene, "missing 'frames'" + in);
+        if (views > 0 && scene_entry.frames > 0) check.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')" + in);
         return scene_entry;
     }
     const toml::array* array = images->as_array();
@@ -239,6 +244,14 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
     for (const toml::node& image : *array) scene_entry.images.push_back(check.picture_path(image, "images", in));
     // Patterns are counted once the build has expanded them.
     const bool patterns = std::any_of(scene_entry.images.begin(), scene_entry.images.end(), is_pattern);
+    if (patterns && !scene_entry.frames_stated) return scene_entry;
+    if (!scene_entry.frames_stated) {
+        const std::optional<int> frames = frames_a_view(scene_entry.images.size(), views);
+        if (!frames) check.fail(images, no_frames_a_view(scene_entry.images.size(), "images", views) + "; give 'frames'" + in);
+        scene_entry.frames = *frames;
+        scene_entry.frames_stated = true;
+    }
+    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
     if (!patterns && scene_entry.images.size() != wanted) {
         check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
                                std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +

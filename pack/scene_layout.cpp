@@ -80,6 +80,13 @@ void SceneLayout::from_images(const ManifestScene& scene, int views, PictureSour
         std::sort(names.begin(), names.end(), natural_less);
         for (const std::string& name : names) paths.push_back(slash == std::string::npos ? name : entry.substr(0, slash + 1) + name);
     }
+    if (!scene.frames_stated) {
+        const std::optional<int> frames = frames_a_view(paths.size(), views);
+        if (!frames) {
+            throw PackError(no_frames_a_view(paths.size(), "images", views) + "; give 'frames'", in_file(scene.images.front()));
+        }
+        frames_ = *frames;
+    }
     if (!paths.empty() || views * frames_ > 0) {
         check_views_frames(paths.size(), views, frames_, "images once patterns are expanded",
                            scene.images.empty() ? "" : scene.images.front());

@@ -39,6 +39,14 @@ public:
         files[name].assign(bytes.begin(), bytes.end());
     }
     void note(const std::string& text) override { notes.push_back(text); }
+    std::vector<std::string> list(const std::string& folder) override
+    {
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : files) {
+            if (folder.empty() && name.find('/') == std::string::npos) names.push_back(name);
+        }
+        return names;
+    }
 
     std::map<std::string, Bytes> files;
     std::map<std::string, int> reads;
@@ -263,6 +271,60 @@ std::string png_of(std::uint32_t width, std::uint32_t height)
 {
     const Bytes png = write_indexed_png(width, height, Bytes(std::size_t{width} * height, 7), std::nullopt);
     return {png.begin(), png.end()};
+}
+
+// Left out, `frames` is counted from what the scene lists, and the file is
+// the one the same scene builds with `frames` given; where the count cannot
+// be told, the manifest is refused at the scene.
+TEST(PackBuild, FramesLeftOutAreCountedFromWhatTheSceneLists)
+{
+    Bytes cells(16);
+    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<std::uint8_t>(i * 9);
+    const Bytes sheet_png = write_indexed_png(4, 4, cells, std::nullopt);
+    MemoryFiles files;
+    files.files = {{"a.xpm", bytes_of(RedXpm)},
+                   {"b.xpm", bytes_of("/* XPM */\nstatic char *b[] = {\"1 2 1 1\", \"b c #0000ff\", \"b\", \"b\"};\n")},
+                   {"s.png", sheet_png}};
+    const std::string head = "views = 2\n[[scene]]\nname = \"walk\"\n";
+    const std::string sheet = "sheet = { file = \"s.png\", cell = [2, 2]";
+    const struct {
+        const char* what;
+        std::string listing;
+        int frames;  // what it counts to, or -1 when refused
+        std::string fault;
+    } cases[] = {
+        {"images", "images = [\"a.xpm\", \"b.xpm\", \"b.xpm\", \"a.xpm\"]\n", 2, ""},
+        {"patterns", "images = [\"*.xpm\"]\n", 1, ""},
+        {"columns", sheet + ", rows = [1, 0], columns = [1, 0, 1] }\n", 3, ""},
+        {"cells", sheet + ", cells = [[0, 0], [1, 1], [1, 0], [0, 1]] }\n", 2, ""},
+        {"images that do not divide", "images = [\"a.xpm\", \"b.xpm\", \"a.xpm\"]\n", -1,
+         "m.toml:4:10: 3 images do not make 2 views of at most 255 frames; give 'frames' in scene 0"},
+        {"patterns that do not divide", "images = [\"a*\"]\n", -1,
+         "a*: 1 images do not make 2 views of at most 255 frames; give 'frames'"},
+        {"cells that do not divide", sheet + ", cells = [[0, 0]] }\n", -1,
+         "1 cells do not make 2 views of at most 255 frames; give 'frames' in scene 0"},
+        {"a sheet without columns", sheet + ", rows = [0, 1] }\n", -1,
+         "missing 'frames' (a sheet's frames are counted only from its 'columns' or 'cells') in scene 0"},
+        {"nothing listed", "", -1, "m.toml:2:1: missing 'frames' in scene 0"},
+    };
+    for (const auto& c : cases) {
+        std::string fault;
+        try {
+            const Bytes counted = build_tile_file(parse_manifest(head + c.listing, "m.toml"), files).bytes;
+            const std::string stated = head + "frames = " + std::to_string(c.frames) + "\n" + c.listing;
+            EXPECT_EQ(counted, build_tile_file(parse_manifest(stated, "m.toml"), files).bytes) << c.what;
+        } catch (const PackError& error) {
+            fault = error.where().file + (error.where().line > 0 ? ":" + std::to_string(error.where().line) + ":" +
+                                                                       std::to_string(error.where().column)
+                                                                 : "") +
+                    ": " + error.what();
+        }
+        if (c.frames >= 0) {
+            EXPECT_EQ(fault, "") << c.what;
+        } else {
+            EXPECT_NE(fault.find(c.fault), std::string::npos) << c.what << ": " << fault;
+        }
+    }
 }
 
 TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)

@@ -52,6 +52,12 @@ const char* anchor_name(Anchor anchor);
 // Whether an `images` entry is a pattern (`*`, `?`, `[...]`) to expand.
 bool is_pattern(const std::string& path);
 
+// How many frames `count` pictures make in each of `views` views, when
+// they divide evenly into views of at most 255 frames; and what to say
+// when they do not ("7 images do not make 2 views of at most 255 frames").
+std::optional<int> frames_a_view(std::size_t count, int views);
+std::string no_frames_a_view(std::size_t count, const std::string& what, int views);
+
 // Whether `name` matches the pattern `pattern`: `*` any run, `?` one byte,
 // `[a-z]` / `[!a-z]` one byte in or out of a set. A leading '.' is matched
 // only by a '.' in the pattern, so hidden files stay out.

@@ -21,7 +21,7 @@ struct ManifestScene {
     ColourOptions colour;             // the manifest's, with the scene's own keys over it
     std::optional<SheetGrid> grid;    // the sheet cut as a grid of any cell size
     std::optional<AtlasChoice> atlas;  // instead of images or a sheet
-    bool frames_stated = true;        // false: an atlas gives the number
+    bool frames_stated = true;        // false: an atlas or expanded patterns give the number
     Placement placement;
     // `frames_from = "gif"`: `images` holds one animated GIF a view, whose
     // frames are the view's; `frames` is -1 when the GIFs are to say.
