@@ -51,7 +51,33 @@ std::vector<std::uint8_t> read_to_end(int fd, const struct stat& status, std::si
         return {};
     }
     std::vector<std::uint8_t> bytes;
-    if (S_ISREG(status.st_mode)) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (S_ISREG(status.st_mode)) {
+        // Read in place with a byte to spare: a file that gives its stated
+        // size and no more has ended, so it takes one read, not two.
+        const auto size = static_cast<std::size_t>(status.st_size);
+        bytes.resize(size + 1);
+        std::size_t filled = 0;
+        for (;;) {
+            if (filled == bytes.size()) {
+                if (filled > max_bytes) {
+                    error = Refusal::too_large;
+                    return {};
+                }
+                bytes.resize(std::min(bytes.size() * 2, max_bytes + 1));
+            }
+            const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                error = last_error();
+                return {};
+            }
+            filled += static_cast<std::size_t>(got);
+            if (got == 0 || filled == size) break;
+        }
+        bytes.resize(filled);
+        error.clear();
+        return bytes;
+    }
     std::array<std::uint8_t, 65536> chunk;
     for (;;) {
         // One byte past the limit is enough to tell an input too large.

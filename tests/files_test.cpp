@@ -284,6 +284,11 @@ TEST(ReadInput, TakesPipesAndStandardInputWithinTheLimit)
         EXPECT_EQ(error, c.error) << c.path << " " << c.limit;
         EXPECT_EQ(bytes, error ? std::vector<std::uint8_t>() : content) << c.path << " " << c.limit;
     }
+    // A file that says it is empty and is not, as /proc's do, is read to its end.
+    std::error_code error;
+    const std::vector<std::uint8_t> status = files::read_input("/proc/self/status", 1 << 20, error);
+    EXPECT_FALSE(error);
+    EXPECT_NE(std::string(status.begin(), status.end()).find("\nnonvoluntary_ctxt_switches:"), std::string::npos);
 }
 
 TEST(FullDisk, IsReportedWithItsReason)

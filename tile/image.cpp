@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <tuple>
 
 #include "tile/records.hpp"
@@ -28,18 +29,20 @@ PixelUse pixel_use(const Image& image)
 
 std::vector<std::uint8_t> encode_image(const Image& image, const TileLocation& where)
 {
-    std::vector<std::uint8_t> data;
-    if (image.height == 0) return data;
-    // The most a row can take, so rows are written without moving the data.
-    data.reserve(static_cast<std::size_t>(image.height) * (3 * TileWidth + 1) + 1);
+    if (image.height == 0) return {};
+    // Room for the longest rows, left unfilled, so that they are written in
+    // place one after another and only what they take is copied out.
+    const auto room = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(image.height) *
+                                                                     row_bytes_at_most(TileWidth) + 1);
+    std::uint8_t* at = room.get();
     for (int y = 0; y < image.height; ++y) {
         std::span<const Pixel> row = image.row(y);
         const std::uint64_t drawn = drawn_pixels(row);
-        encode_row(row.first(static_cast<std::size_t>(64 - std::countl_zero(drawn))), drawn, data);  // to the last drawn pixel
+        at = encode_row(row.first(static_cast<std::size_t>(64 - std::countl_zero(drawn))), drawn, at);  // to the last drawn pixel
     }
-    data.push_back(code_byte(RowCode::EndOfImage));
-    check_data_length(data.size(), where);
-    return data;
+    *at++ = code_byte(RowCode::EndOfImage);
+    check_data_length(static_cast<std::size_t>(at - room.get()), where);
+    return {room.get(), at};
 }
 
 namespace {

@@ -42,16 +42,14 @@ std::uint64_t drawn_pixels(std::span<const Pixel> pixels)
 void encode_row(std::span<const Pixel> pixels, std::vector<std::uint8_t>& out)
 {
     if (pixels.size() > TileWidth) throw TileError(TileFault::RowTooWide, TilePart::ImageData, {});
-    encode_row(pixels, drawn_pixels(pixels), out);
+    const std::size_t start = out.size();
+    out.resize(start + row_bytes_at_most(pixels.size()));
+    const std::uint8_t* end = encode_row(pixels, drawn_pixels(pixels), out.data() + start);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-void encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::vector<std::uint8_t>& out)
+std::uint8_t* encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::uint8_t* at)
 {
-    // Room for the longest row first (a run costs two bytes and each of its
-    // pixels one more at the most), written in place, cut to what was written.
-    const std::size_t start = out.size();
-    out.resize(start + 3 * pixels.size() + 1);
-    std::uint8_t* at = out.data() + start;
     // Each run's length is counted off the bits, not found pixel by pixel.
     for (std::size_t column = 0; column < pixels.size();) {
         const std::uint64_t ahead = drawn >> column;
@@ -66,7 +64,7 @@ void encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::vector<
         column = end;
     }
     *at++ = code_byte(RowCode::EndOfRow);
-    out.resize(static_cast<std::size_t>(at - out.data()));
+    return at;
 }
 
 }  // namespace tess

@@ -47,7 +47,10 @@ std::uint64_t drawn_pixels(std::span<const Pixel> pixels);
 // Appends one row as maximal runs, transparent and literal alternating, then
 // EndOfRow. At most TileWidth pixels.
 void encode_row(std::span<const Pixel> pixels, std::vector<std::uint8_t>& out);
-// The same for a row whose drawn_pixels are known.
-void encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::vector<std::uint8_t>& out);
+// The same for a row whose drawn_pixels are known, written at `out`, which
+// has room for row_bytes_at_most(pixels.size()); gives the end of what it wrote.
+std::uint8_t* encode_row(std::span<const Pixel> pixels, std::uint64_t drawn, std::uint8_t* out);
+// A run costs two bytes and each of its pixels one more at the most.
+constexpr std::size_t row_bytes_at_most(std::size_t pixels) { return 3 * pixels + 1; }
 
 }  // namespace tess
