@@ -199,13 +199,17 @@ void read_layout_keys(const toml::table& scene, const std::string& file, const s
     const toml::node* atlas = scene.get("atlas");
     const toml::node* tags = scene.get("tags");
     const toml::node* names = scene.get("frame_names");
+    const toml::node* image = scene.get("atlas_image");
     if (!atlas) {
-        if (tags || names) keys.fail(tags ? tags : names, "'" + std::string(tags ? "tags" : "frame_names") + "' needs an 'atlas'");
+        for (const auto& [node, key] : {std::pair{tags, "tags"}, {names, "frame_names"}, {image, "atlas_image"}}) {
+            if (node) keys.fail(node, "'" + std::string(key) + "' needs an 'atlas'");
+        }
         return;
     }
     if (tags && names) keys.fail(names, "give 'tags' or 'frame_names', not both");
     AtlasChoice choice;
     choice.file = keys.path(*atlas, "atlas");
+    if (image) choice.image = keys.path(*image, "atlas_image");
     if (tags) {
         choice.tags = keys.strings(*tags, "tags");
         keys.count_is(tags, "tags", choice.tags.size(), static_cast<std::size_t>(views), "one a view: views");
@@ -241,6 +245,7 @@ std::string layout_text(const ManifestScene& scene)
     }
     if (scene.atlas) {
         out << "atlas = " << toml_string(scene.atlas->file) << "\n";
+        if (!scene.atlas->image.empty()) out << "atlas_image = " << toml_string(scene.atlas->image) << "\n";
         write_strings(out, "tags", scene.atlas->tags);
         write_strings(out, "frame_names", scene.atlas->frame_names);
     }

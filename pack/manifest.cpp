@@ -202,7 +202,7 @@ ManifestScene read_scene(const Checker& check, const toml::table& scene, int num
 {
     const std::string in = " in scene " + std::to_string(number);
     std::set<std::string_view> known{"name", "name_bytes", "frames", "images", "sheet", "atlas", "tags", "frame_names", "trim",
-                                     "anchor", "mirrored", "frames_from"};
+                                     "anchor", "mirrored", "frames_from", "atlas_image"};
     known.insert(ColourKeys.begin(), ColourKeys.end());
     check.only_keys(scene, known, in);
     ManifestScene scene_entry;

@@ -154,7 +154,8 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
     const std::string& file = scene.atlas->file;
     if (views == 0) return;
     const Atlas& atlas = atlases(file);
-    const std::string image = beside(file, atlas.image);
+    const std::string image = scene.atlas->image.empty() ? beside(file, atlas.image) : scene.atlas->image;
+    if (scene.atlas->image.empty()) picture_note_ = " (the picture the atlas names in meta.image; atlas_image = \"...\" gives another)";
 
     // The atlas frames of each view, in play order.
     std::vector<std::vector<int>> chosen;
@@ -248,7 +249,14 @@ void SceneLayout::check_and_trim(const PictureLoader& load)
     int left = 0, top = 0, right = -1, bottom = -1;
     for (Drawing& drawing : drawings_) {
         const PackLocation where = at_image(drawing.path, drawing.view, drawing.frame);
-        const Picture& picture = load(drawing.path);
+        const Picture& picture = [&]() -> const Picture& {
+            try {
+                return load(drawing.path);
+            } catch (const PackError& error) {
+                if (picture_note_.empty()) throw;
+                throw PackError(error.what() + picture_note_, error.where());
+            }
+        }();
         if (drawing.whole) {
             drawing.w = drawing.canvas_w = picture.width;
             drawing.h = drawing.canvas_h = picture.height;

@@ -68,6 +68,7 @@ private:
     int frames_ = 0;
     std::vector<Drawing> drawings_;
     std::vector<std::string> notes_;
+    std::string picture_note_;  // said of a picture that cannot be loaded
     bool have_union_ = false;
     Box union_;
     std::vector<std::uint32_t> remap_;  // picture colour to placed colour + 1, 0 where unused

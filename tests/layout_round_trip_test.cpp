@@ -1,8 +1,9 @@
 // Sheets and atlases against the same cells given as separate pictures: over
 // generated sheets of any cell size, margin and spacing, with rows, columns
 // or cells chosen at random (repeats too), mirrored views, trimming and
-// anchors, and atlases of trimmed and rotated frames, each form must build
-// the very bytes the separate pictures build.
+// anchors, and atlases of trimmed and rotated frames (their picture named by
+// the JSON or by the manifest), each form must build the very bytes the
+// separate pictures build.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -191,6 +192,9 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
         const std::string text = json.str();
         pictures.files["a.json"] = Bytes(text.begin(), text.end());
         EXPECT_EQ(built(header + "atlas = \"a.json\"\n" + tags + "]\n", pictures), expected) << text;
+        // The picture under another name than its meta.image, given by atlas_image.
+        pictures.files["renamed.png"] = pictures.files.extract("atlas.png").mapped();
+        EXPECT_EQ(built(header + "atlas = \"a.json\"\natlas_image = \"renamed.png\"\n" + tags + "]\n", pictures), expected);
     }
 }
 

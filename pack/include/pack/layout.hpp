@@ -25,9 +25,11 @@ struct SheetGrid {
 };
 
 // An Aseprite or TexturePacker JSON export: one view a frame tag, or the
-// frames named, or all frames in file order as one view.
+// frames named, or all frames in file order as one view. Its picture is the
+// one its meta.image names beside it, or `image` where that is given.
 struct AtlasChoice {
     std::string file;
+    std::string image;
     std::vector<std::string> tags;
     std::vector<std::string> frame_names;
     friend bool operator==(const AtlasChoice&, const AtlasChoice&) = default;
