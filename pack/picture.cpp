@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "gif/gif_reader.hpp"
 #include "pack/error.hpp"
@@ -32,6 +33,13 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
     try {
         xpm = read_xpm_picture(file);
     } catch (const XpmError& error) {
+        // An XPM is C strings: text without one, or JSON, is something else
+        // named as a picture, and is called that rather than a broken XPM.
+        const std::string_view text(reinterpret_cast<const char*>(file.data()), file.size());
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (text.find('"') == std::string_view::npos || (first != std::string_view::npos && (text[first] == '{' || text[first] == '['))) {
+            throw PackError("not an image file this reads; give PNG, XPM or GIF");
+        }
         throw PackError(error.what());
     }
     Picture picture{xpm.width, xpm.height, {}, std::move(xpm.pixels)};

@@ -253,8 +253,11 @@ void SceneLayout::check_and_trim(const PictureLoader& load)
             try {
                 return load(drawing.path);
             } catch (const PackError& error) {
-                if (picture_note_.empty()) throw;
-                throw PackError(error.what() + picture_note_, error.where());
+                // A picture's own fault, placed at the image it was read for.
+                PackLocation at = where;
+                at.x = error.where().x;
+                at.y = error.where().y;
+                throw PackError(error.what() + picture_note_, at);
             }
         }();
         if (drawing.whole) {
@@ -297,8 +300,12 @@ void SceneLayout::check_and_trim(const PictureLoader& load)
         const bool wide = box.w > TileWidth;
         const std::string drawn = wide ? std::to_string(box.w) + " pixels wide" : std::to_string(box.h) + " pixels high";
         const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
-        const std::string hint = placement_.trim ? "what is drawn across the scene's frames spans that much; cut smaller cells with 'cell'"
-                                                 : "trim = true drops the transparent border, or cut smaller cells with 'cell'";
+        // How the picture could be cut smaller, by where it comes from.
+        const std::string cut = drawing.whole                     ? "cut it into cells with sheet = { file, cell }"
+                                : drawing.what.starts_with("cell") ? "cut smaller cells with 'cell'"
+                                                                   : "an atlas frame is cut as exported, so export it smaller";
+        const std::string hint = placement_.trim ? "what is drawn across the scene's frames spans that much; " + cut
+                                                 : "trim = true drops the transparent border, or " + cut;
         throw PackError("the picture is " + drawn + (placement_.trim ? " after trimming" : "") + "; an image is at most " +
                             limit + ": " + hint,
                         at_image(drawing.path, drawing.view, drawing.frame));

@@ -154,6 +154,9 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"out.json", R"({"frames": [{"frame": {"x": 6, "y": 0, "w": 4, "h": 2}}], "meta": {"image": "s.xpm"}})"},
         {"gone.json", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 2, "h": 2}}], "meta": {"image": "gone.png"}})"},
         {"cut.json", R"({"frames": [)"},
+        {"wide.json", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 70, "h": 1}}], "meta": {"image": "wide.xpm"}})"},
+        {"note.txt", "the walk, drawn in May\n"},
+        {"wide.xpm", "/* XPM */\nstatic char *w[] = {\"70 1 1 1\", \"a c red\", \"" + std::string(70, 'a') + "\"};\n"},
     };
     const std::string scene = "[[scene]]\nname = \"w\"\n";
     const struct {
@@ -188,6 +191,15 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"frames disagree", scene + "frames = 3\natlas = \"a.json\"\ntags = [\"a\"]\n", "the atlas gives 2 frames a view, the scene says frames = 3"},
         {"no such frame name", scene + "atlas = \"a.json\"\nframe_names = [\"f9\"]\n", "no frame named \"f9\""},
         {"pattern matching nothing", scene + "frames = 1\nimages = [\"*.png\"]\n", "*.png"},
+        {"a cell too wide", scene + "frames = 1\nsheet = { file = \"wide.xpm\", cell = [70, 1] }\n",
+         "the picture is 70 pixels wide; an image is at most 64 wide: trim = true drops the transparent border, or cut smaller cells with 'cell'"},
+        {"an atlas frame too wide", scene + "trim = true\natlas = \"wide.json\"\n",
+         "the picture is 70 pixels wide after trimming; an image is at most 64 wide: what is drawn across the scene's frames spans that "
+         "much; an atlas frame is cut as exported, so export it smaller"},
+        {"a picture too wide", scene + "images = [\"wide.x*\"]\n", "or cut it into cells with sheet = { file, cell }"},
+        {"a picture that is none", scene + "images = [\"wide.j*\"]\n",
+         "scene 0 \"w\", view 0, frame 0 (wide.json): not an image file this reads; give PNG, XPM or GIF"},
+        {"a note named as a picture", scene + "images = [\"note.txt\"]\n", "(note.txt): not an image file this reads"},
     };
     for (const auto& c : cases) {
         TempFolder folder;
