@@ -43,7 +43,9 @@ private:
     struct Drawing {
         std::string path;
         int view = 0, frame = 0;
-        bool whole = false;  // the picture itself, its size known once read
+        // What the picture gives: itself whole (its size known once read),
+        // a cell of a grid, a frame of an atlas.
+        enum class Cut { Whole, Cell, AtlasFrame } cut = Cut::Whole;
         std::int64_t x = 0, y = 0;
         int w = 0, h = 0;  // as drawn; stored h x w when rotated
         bool rotated = false;
