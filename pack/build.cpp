@@ -195,13 +195,12 @@ private:
         built_.bytes.clear();
     }
 
-    static void check_image_size(const Picture& picture)
+    static void check_image_size(const Picture& picture, PictureCut cut)
     {
         if (picture.width > TileWidth || picture.height > MaxCount) {
             throw PackError(std::to_string(picture.width) + " x " + std::to_string(picture.height) +
                             " pixels; an image is at most " + std::to_string(TileWidth) + " x " +
-                            std::to_string(MaxCount) +
-                            ": trim = true drops a transparent border, or cut cells with sheet = { file, cell }");
+                            std::to_string(MaxCount) + ": " + how_to_cut_smaller(cut, false));
         }
     }
 
@@ -224,7 +223,7 @@ private:
                 const std::vector<Picture> frames = read_picture_frames(pictures_.source().read(path));
                 for (frame = 0; frame < static_cast<int>(frames.size()); ++frame) {
                     const Picture& picture = frames[static_cast<std::size_t>(frame)];
-                    check_image_size(picture);
+                    check_image_size(picture, PictureCut::GifFrame);
                     const Image image = converted(scene, picture, 0, 0, picture.width, picture.height);
                     Encoded encoded{image.height, encode_image(image)};
                     encoded.data.shrink_to_fit();  // held until every view is read
@@ -270,7 +269,7 @@ private:
             located(scene, place.view, place.frame, scene.images[k], [&] {
                 const auto kept = pictures_.get(scene.images[k]);
                 const Picture& picture = *kept;
-                check_image_size(picture);
+                check_image_size(picture, PictureCut::Whole);
                 put(scene, picture, 0, 0, picture.width, picture.height);
             });
         }

@@ -184,6 +184,12 @@ ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, con
 {
     if (check.text(from, "frames_from", in) != "gif") check.fail(&from, "'frames_from' can only be \"gif\"" + in);
     if (scene.get("sheet")) check.fail(scene.get("sheet"), "frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet'" + in);
+    // Its frames are taken as drawn: placement asked of it would be ignored.
+    for (const char* key : {"trim", "anchor", "mirrored"}) {
+        if (const toml::node* placement = scene.get(key)) {
+            check.fail(placement, "frames_from = \"gif\" takes each frame as drawn; '" + std::string(key) + "' does not apply" + in);
+        }
+    }
     entry.frames_from_gif = true;
     entry.frames = scene.get("frames") ? check.count(scene, "frames", std::nullopt, in) : -1;
     const toml::node* images = scene.get("images");

@@ -44,6 +44,17 @@ void check_views_frames(std::size_t given, int views, int frames, const std::str
 
 }  // namespace
 
+std::string how_to_cut_smaller(PictureCut cut, bool trimmed)
+{
+    // A GIF's frames are taken as drawn, never trimmed.
+    if (cut == PictureCut::GifFrame) return "a GIF's frames are its whole screen, so crop the GIF";
+    const std::string way = cut == PictureCut::Whole ? "cut it into cells with sheet = { file, cell }"
+                            : cut == PictureCut::Cell ? "cut smaller cells with 'cell'"
+                                                      : "an atlas frame is cut as exported, so export it smaller";
+    return trimmed ? "what is drawn across the scene's frames spans that much; " + way
+                   : "trim = true drops the transparent border, or " + way;
+}
+
 SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureSource& source,
                          const PictureLoader& load, const AtlasLoader& atlases)
     : placement_(scene.placement), frames_(scene.frames)
@@ -142,7 +153,7 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_s
             drawing.y = grid.margin_y + std::int64_t{row} * (grid.cell_height + grid.spacing_y);
             drawing.w = drawing.canvas_w = grid.cell_width;
             drawing.h = drawing.canvas_h = grid.cell_height;
-            drawing.cut = Drawing::Cut::Cell;
+            drawing.cut = PictureCut::Cell;
             drawing.what = "cell [" + std::to_string(column) + ", " + std::to_string(row) + "]";
             drawings_.push_back(std::move(drawing));
         }
@@ -223,7 +234,7 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
             drawing.offset_y = source_frame.offset_y;
             drawing.canvas_w = source_frame.canvas_w;
             drawing.canvas_h = source_frame.canvas_h;
-            drawing.cut = Drawing::Cut::AtlasFrame;
+            drawing.cut = PictureCut::AtlasFrame;
             // A packer may leave frames unnamed: then the number says which.
             drawing.what = (source_frame.name.empty() ? "frame " + std::to_string(chosen[view][frame])
                                                       : "frame \"" + source_frame.name + "\"") +
@@ -261,7 +272,7 @@ void SceneLayout::check_and_trim(const PictureLoader& load)
                 throw PackError(error.what() + picture_note_, at);
             }
         }();
-        if (drawing.cut == Drawing::Cut::Whole) {
+        if (drawing.cut == PictureCut::Whole) {
             drawing.w = drawing.canvas_w = picture.width;
             drawing.h = drawing.canvas_h = picture.height;
         }
@@ -301,14 +312,8 @@ void SceneLayout::check_and_trim(const PictureLoader& load)
         const bool wide = box.w > TileWidth;
         const std::string drawn = wide ? std::to_string(box.w) + " pixels wide" : std::to_string(box.h) + " pixels high";
         const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
-        // How the picture could be cut smaller, by where it comes from.
-        const std::string cut = drawing.cut == Drawing::Cut::Whole  ? "cut it into cells with sheet = { file, cell }"
-                                : drawing.cut == Drawing::Cut::Cell ? "cut smaller cells with 'cell'"
-                                                                    : "an atlas frame is cut as exported, so export it smaller";
-        const std::string hint = placement_.trim ? "what is drawn across the scene's frames spans that much; " + cut
-                                                 : "trim = true drops the transparent border, or " + cut;
         throw PackError("the picture is " + drawn + (placement_.trim ? " after trimming" : "") + "; an image is at most " +
-                            limit + ": " + hint,
+                            limit + ": " + how_to_cut_smaller(drawing.cut, placement_.trim),
                         at_image(drawing.path, drawing.view, drawing.frame));
     }
 }

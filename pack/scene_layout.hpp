@@ -18,6 +18,14 @@ using PictureLoader = std::function<const Picture&(const std::string&)>;
 // Gives the parsed atlas JSON at a path, held as long as the loader.
 using AtlasLoader = std::function<const Atlas&(const std::string&)>;
 
+// What a picture gives an image: itself whole (its size known once read), a
+// cell of a grid, a frame of an atlas, a frame of a GIF.
+enum class PictureCut { Whole, Cell, AtlasFrame, GifFrame };
+
+// What to do about a picture too large for an image, by where it is cut
+// from and whether the scene's pictures were trimmed already.
+std::string how_to_cut_smaller(PictureCut cut, bool trimmed);
+
 // Where each image of a scene comes from and how it is placed: pictures
 // given by pattern, cells of a grid, frames of an atlas; trimmed, anchored,
 // mirrored. Every picture is checked against what is cut from it before
@@ -43,9 +51,7 @@ private:
     struct Drawing {
         std::string path;
         int view = 0, frame = 0;
-        // What the picture gives: itself whole (its size known once read),
-        // a cell of a grid, a frame of an atlas.
-        enum class Cut { Whole, Cell, AtlasFrame } cut = Cut::Whole;
+        PictureCut cut = PictureCut::Whole;
         std::int64_t x = 0, y = 0;
         int w = 0, h = 0;  // as drawn; stored h x w when rotated
         bool rotated = false;

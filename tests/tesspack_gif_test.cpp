@@ -161,6 +161,8 @@ TEST(TesspackGif, HostileGifsAndBadGifScenesAreRefusedWithNothingWritten)
          "m.toml:5:9: frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet' in scene 0"},
         {"a GIF short of the views", GifScene + "images = [\"a.gif\"]\n", {{"a.gif", plain(2)}},
          "m.toml:5:10: 1 GIFs given for 2 views; frames_from = \"gif\" takes one a view in scene 0"},
+        {"trimming frames taken as drawn", GifScene + "trim = true\nimages = [\"a.gif\", \"a.gif\"]\n", {{"a.gif", plain(2)}},
+         "m.toml:5:8: frames_from = \"gif\" takes each frame as drawn; 'trim' does not apply in scene 0"},
         {"frames from anything else", "[[scene]]\nname = \"w\"\nframes_from = \"png\"\n", {},
          "m.toml:3:15: 'frames_from' can only be \"gif\" in scene 0"},
         {"an animation as one image", StillScene, {{"a.gif", plain(2)}},
