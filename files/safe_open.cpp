@@ -269,6 +269,13 @@ std::optional<FileId> file_id(int dir, const std::string& name)
     return FileId{status.st_dev, status.st_ino};
 }
 
+std::optional<FileId> target_file_id(int dir, const std::string& path)
+{
+    struct stat status {};
+    if (::fstatat(dir, path.c_str(), &status, 0) != 0) return std::nullopt;
+    return FileId{status.st_dev, status.st_ino};
+}
+
 std::optional<FileId> file_id_of(int fd)
 {
     struct stat status {};

@@ -31,13 +31,15 @@ public:
     int number(const Json& value, const std::string& what, std::int64_t low = 0) const
     {
         if (!value.is_number_integer()) fail(what + " must be a whole number");
-        const std::int64_t got = value.is_number_unsigned() && value.get<std::uint64_t>() > std::uint64_t(MaxSide)
-                                     ? MaxSide + 1
-                                     : value.get<std::int64_t>();
-        if (got < low || got > MaxSide) {
-            fail(what + " is " + std::to_string(got) + ", outside " + std::to_string(low) + " to " + std::to_string(MaxSide));
+        const bool in_range = value.is_number_unsigned()
+                                  ? value.get<std::uint64_t>() <= std::uint64_t(MaxSide) &&
+                                        static_cast<std::int64_t>(value.get<std::uint64_t>()) >= low
+                                  : value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= MaxSide;
+        // Quoted as the file holds it, however large.
+        if (!in_range) {
+            fail(what + " is " + value.dump() + ", outside " + std::to_string(low) + " to " + std::to_string(MaxSide));
         }
-        return static_cast<int>(got);
+        return static_cast<int>(value.get<std::int64_t>());
     }
 
     int field(const Json& object, const char* key, const std::string& of, std::int64_t low = 0) const

@@ -31,23 +31,26 @@ std::array<std::uint8_t, 3> heat_colour(double difference)
     return {ramp(difference / 5), ramp((difference - 5) / 5), ramp((difference - 10) / 10)};
 }
 
-ComparedImage compared_image(const Picture& picture, int x0, int y0, int width, int height, const ColourOptions& options,
-                             const Image& image)
+ComparedImage compared_image(const PictureWindow& window, const ColourOptions& options, const Image& image)
 {
-    ComparedImage compared{width, height, {}, {}, {}};
-    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    ComparedImage compared{window.image_width, window.image_height, {}, {}, {}};
+    const std::size_t size = static_cast<std::size_t>(window.image_width) * static_cast<std::size_t>(window.image_height) * 4;
     compared.source.assign(size, 0);
     compared.result.assign(size, 0);
     compared.heat.assign(size, 0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+    const Picture& picture = *window.picture;
+    for (int y = 0; y < window.height; ++y) {
+        const int iy = window.top + y;
+        for (int x = 0; x < window.width; ++x) {
+            const int ix = window.left + x;
             const PictureColour& colour =
-                picture.colours[picture.pixels[static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
-                                               static_cast<std::size_t>(x0 + x)]];
-            const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
+                picture.colours[picture.pixels[static_cast<std::size_t>(window.y0 + y) * static_cast<std::size_t>(picture.width) +
+                                               static_cast<std::size_t>(window.x0 + x)]];
+            const std::size_t at =
+                (static_cast<std::size_t>(iy) * static_cast<std::size_t>(window.image_width) + static_cast<std::size_t>(ix)) * 4;
             put_rgb(compared.source, at, colour.rgb);
             compared.source[at + 3] = colour.alpha;
-            const Pixel value = image.pixels[static_cast<std::size_t>(y) * TileWidth + static_cast<std::size_t>(x)];
+            const Pixel value = image.pixels[static_cast<std::size_t>(iy) * TileWidth + static_cast<std::size_t>(ix)];
             if (value == TransparentPixel) continue;
             const Rgb& entry = Palette[static_cast<std::size_t>(value)];
             put_rgb(compared.result, at, entry);

@@ -27,10 +27,16 @@ int bayer(int n, int x, int y)
     return value;
 }
 
-const std::uint32_t* picture_row(const DitherRegion& region, int y)
+const std::uint32_t* picture_row(const PictureWindow& window, int y)
 {
-    return region.picture.pixels.data() + static_cast<std::size_t>(region.y0 + y) * static_cast<std::size_t>(region.picture.width) +
-           static_cast<std::size_t>(region.x0);
+    return window.picture->pixels.data() + static_cast<std::size_t>(window.y0 + y) * static_cast<std::size_t>(window.picture->width) +
+           static_cast<std::size_t>(window.x0);
+}
+
+// Row y of the window in the image.
+Pixel* image_row(const PictureWindow& window, Image& image, int y)
+{
+    return image.pixels.data() + static_cast<std::size_t>(window.top + y) * TileWidth + static_cast<std::size_t>(window.left);
 }
 
 // The farthest an ordered pattern pushes: half the spread, rounded.
@@ -54,13 +60,14 @@ void ordered(const DitherRegion& region, ColourRules& rules, Image& image)
     constexpr std::size_t Pushes = 2 * MostPush + 1;
     constexpr Pixel NotYet = TransparentPixel - 1;
     std::vector<Pixel> values(region.drawn.size() * Pushes, NotYet);
-    for (int y = 0; y < region.height; ++y) {
-        const std::uint32_t* row = picture_row(region, y);
-        const std::uint8_t* row_pushes = pushes.data() + (y & (Side - 1)) * Side;
-        Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
-        for (int x = 0; x < region.width; ++x) {
+    const PictureWindow& window = region.window;
+    for (int y = 0; y < window.height; ++y) {
+        const std::uint32_t* row = picture_row(window, y);
+        const std::uint8_t* row_pushes = pushes.data() + ((window.top + y) & (Side - 1)) * Side;
+        Pixel* out = image_row(window, image, y);
+        for (int x = 0; x < window.width; ++x) {
             const std::uint32_t c = row[x];
-            const std::uint8_t slot = row_pushes[x & (Side - 1)];
+            const std::uint8_t slot = row_pushes[(window.left + x) & (Side - 1)];
             Pixel& value = values[c * Pushes + slot];
             if (value == NotYet) {
                 const std::int32_t push = slot - MostPush;
@@ -85,13 +92,14 @@ void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& imag
     constexpr int Shift = 8;
     constexpr std::int32_t One = 1 << Shift, Most = 255 * One;
     using Error = std::array<std::int32_t, 3>;
-    const int width = region.width;
+    const PictureWindow& window = region.window;
+    const int width = window.width;
     // One slot either side, so the neighbours of the ends need no test.
     std::vector<Error> row(static_cast<std::size_t>(width) + 2), below(row.size());
-    for (int y = 0; y < region.height; ++y) {
-        const std::uint32_t* colours = picture_row(region, y);
-        Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
-        const int step = y % 2 == 0 ? 1 : -1;
+    for (int y = 0; y < window.height; ++y) {
+        const std::uint32_t* colours = picture_row(window, y);
+        Pixel* out = image_row(window, image, y);
+        const int step = (window.top + y) % 2 == 0 ? 1 : -1;
         // What the pixel before passes on, held here rather than in `row`
         // so that the next pixel need not wait for it to be stored.
         Error passed{};

@@ -99,7 +99,9 @@ Verdict verify_tile_file(std::span<const std::uint8_t> tile)
             Image again = image;
             try {
                 const Picture picture = read_picture(file.bytes);
-                again = picture_image(picture, 0, 0, picture.width, image.height, rules);
+                PictureWindow window = whole_picture(picture);
+                window.height = window.image_height = image.height;
+                again = picture_image(window, rules);
             } catch (const PackError& error) {
                 if (!pixel_difference) pixel_difference = place_of(reader) + ": its file cannot be read back: " + error.what();
             }

@@ -10,6 +10,8 @@ std::vector<std::string> PictureSource::list(const std::string& folder)
     throw PackError("cannot list the folder here, so patterns cannot be expanded", in_file(folder));
 }
 
+std::string PictureSource::identify(const std::string& path) { return path; }
+
 std::optional<Anchor> parse_anchor(const std::string& text)
 {
     if (text == "left") return Anchor::Left;
@@ -44,78 +46,79 @@ std::string no_frames_a_view(std::size_t count, const std::string& what, int vie
            " of at most 255 frames";
 }
 
-namespace {
-
-// One bracket expression at `p` (just past '['): whether `c` is in it, and
-// where it ends. An unclosed '[' is an ordinary character.
-bool in_set(const std::string& pattern, std::size_t& p, char c, bool& closed)
+NamePattern::NamePattern(std::string_view pattern) : hidden_too_(!pattern.empty() && pattern.front() == '.')
 {
-    std::size_t i = p;
-    bool negated = false;
-    if (i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^')) negated = true, ++i;
-    bool found = false;
-    for (bool first = true; i < pattern.size() && (first || pattern[i] != ']'); first = false) {
-        const char low = pattern[i];
-        char high = low;
-        if (i + 2 < pattern.size() && pattern[i + 1] == '-' && pattern[i + 2] != ']') {
-            high = pattern[i + 2];
-            i += 3;
+    bool no_closer_after = false;  // no ']' is left, so every '[' from here on is an ordinary character
+    for (std::size_t p = 0; p < pattern.size();) {
+        const char c = pattern[p];
+        if (c == '*') {
+            if (parts_.empty() || !parts_.back().star) parts_.push_back({true, {}});
+            ++p;
+            continue;
+        }
+        // A name is at most NameMax bytes: a pattern of more single-byte
+        // parts matches none, and is read no further.
+        if (++singles_ > NameMax) return;
+        Part part{false, {}};
+        if (c == '?') {
+            part.set.set();
+            ++p;
+        } else if (c == '[' && !no_closer_after) {
+            std::size_t i = p + 1;
+            const bool negated = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
+            if (negated) ++i;
+            // A ']' first in the set is one of its members.
+            const std::size_t close = i < pattern.size() ? pattern.find(']', i + 1) : std::string_view::npos;
+            if (close == std::string_view::npos) {
+                no_closer_after = true;
+                part.set.set(static_cast<unsigned char>('['));
+                ++p;
+            } else {
+                while (i < close) {
+                    const auto low = static_cast<unsigned char>(pattern[i]);
+                    auto high = low;
+                    if (i + 2 < close && pattern[i + 1] == '-') {
+                        high = static_cast<unsigned char>(pattern[i + 2]);
+                        i += 3;
+                    } else {
+                        ++i;
+                    }
+                    for (unsigned value = low; value <= high; ++value) part.set.set(value);
+                }
+                if (negated) part.set.flip();
+                p = close + 1;
+            }
         } else {
-            ++i;
+            part.set.set(static_cast<unsigned char>(c));
+            ++p;
         }
-        if (static_cast<unsigned char>(c) >= static_cast<unsigned char>(low) &&
-            static_cast<unsigned char>(c) <= static_cast<unsigned char>(high)) {
-            found = true;
-        }
+        parts_.push_back(part);
     }
-    closed = i < pattern.size();
-    if (closed) p = i + 1;
-    return found != negated;
 }
 
-}  // namespace
-
-bool matches_pattern(const std::string& pattern, const std::string& name)
+bool NamePattern::matches(std::string_view name) const
 {
-    if (!name.empty() && name.front() == '.' && (pattern.empty() || pattern.front() != '.')) return false;
-    // Iterative, backtracking only to the last '*': linear in practice and
-    // never recursive, whatever a stranger's pattern holds.
-    std::size_t p = 0, n = 0, star_p = std::string::npos, star_n = 0;
+    if (!name.empty() && name.front() == '.' && !hidden_too_) return false;
+    if (singles_ > NameMax || singles_ > name.size()) return false;
+    // Backtracking only to the last '*': at most name x parts steps, never
+    // recursive, whatever a stranger's pattern holds.
+    std::size_t p = 0, n = 0, star_p = std::string_view::npos, star_n = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
+        if (p < parts_.size() && parts_[p].star) {
             star_p = ++p;
             star_n = n;
             continue;
         }
-        if (p < pattern.size()) {
-            if (pattern[p] == '?') {
-                ++p, ++n;
-                continue;
-            }
-            if (pattern[p] == '[') {
-                std::size_t q = p + 1;
-                bool closed = false;
-                const bool in = in_set(pattern, q, name[n], closed);
-                if (closed) {
-                    if (in) {
-                        p = q, ++n;
-                        continue;
-                    }
-                } else if (name[n] == '[') {
-                    ++p, ++n;
-                    continue;
-                }
-            } else if (pattern[p] == name[n]) {
-                ++p, ++n;
-                continue;
-            }
+        if (p < parts_.size() && parts_[p].set.test(static_cast<unsigned char>(name[n]))) {
+            ++p, ++n;
+            continue;
         }
-        if (star_p == std::string::npos) return false;
+        if (star_p == std::string_view::npos) return false;
         p = star_p;
         n = ++star_n;
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    while (p < parts_.size() && parts_[p].star) ++p;
+    return p == parts_.size();
 }
 
 bool natural_less(const std::string& a, const std::string& b)

@@ -178,17 +178,19 @@ private:
     std::string file_;
 };
 
+// The keys a scene of one animated GIF a view takes, beside the colour keys.
+const std::set<std::string_view> GifSceneKeys{"name", "name_bytes", "frames", "images", "frames_from"};
+
 // A scene of one animated GIF a view: `frames` may be left to the GIFs.
 ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, const toml::node& from,
                              ManifestScene entry, int views, const std::string& in)
 {
     if (check.text(from, "frames_from", in) != "gif") check.fail(&from, "'frames_from' can only be \"gif\"" + in);
     if (scene.get("sheet")) check.fail(scene.get("sheet"), "frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet'" + in);
-    // Its frames are taken as drawn: placement asked of it would be ignored.
-    for (const char* key : {"trim", "anchor", "mirrored"}) {
-        if (const toml::node* placement = scene.get(key)) {
-            check.fail(placement, "frames_from = \"gif\" takes each frame as drawn; '" + std::string(key) + "' does not apply" + in);
-        }
+    // Its frames are taken whole and as drawn: any other key would be ignored.
+    for (const auto& [key, value] : scene) {
+        if (GifSceneKeys.contains(key.str()) || ColourKeys.contains(key.str())) continue;
+        check.fail(&value, "frames_from = \"gif\" takes each frame as drawn; '" + std::string(key.str()) + "' does not apply" + in);
     }
     entry.frames_from_gif = true;
     entry.frames = scene.get("frames") ? check.count(scene, "frames", std::nullopt, in) : -1;
@@ -196,7 +198,9 @@ ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, con
     const toml::array* array = images ? images->as_array() : nullptr;
     if (!array) check.fail(images ? images : &scene, "frames_from = \"gif\" needs 'images', an array of one GIF a view" + in);
     for (const toml::node& image : *array) entry.images.push_back(check.picture_path(image, "images", in));
-    if (entry.images.size() != static_cast<std::size_t>(views)) {
+    // Patterns are counted once the build has expanded them.
+    const bool patterns = std::any_of(entry.images.begin(), entry.images.end(), is_pattern);
+    if (!patterns && entry.images.size() != static_cast<std::size_t>(views)) {
         check.fail(images, std::to_string(entry.images.size()) + " GIFs given for " + std::to_string(views) +
                                " views; frames_from = \"gif\" takes one a view" + in);
     }

@@ -277,7 +277,14 @@ std::uint8_t ColourRules::nearest(const Rgb& colour)
     return index;
 }
 
-static_assert(Palette[255] == Palette[232], "a cell's entry 255 means not yet worked out");
+static_assert(Palette[255] == Palette[232] && Palette[254] == Palette[0],
+              "entries 254 and 255 are never the nearest, so a cell may hold them as marks");
+
+void ColourRules::mark_cells()
+{
+    cells_.assign(std::size_t{1} << 18, UnknownCell);
+    for (const Rgb& entry : Palette) cells_[cell_of(entry)] = ExactCell;
+}
 
 std::uint8_t ColourRules::fill_cell(std::size_t cell, const Rgb& colour)
 {
@@ -286,10 +293,31 @@ std::uint8_t ColourRules::fill_cell(std::size_t cell, const Rgb& colour)
     return index;
 }
 
-void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint64_t pixels)
+void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint32_t pixels)
 {
-    const auto key = static_cast<std::uint32_t>(source.red << 16 | source.green << 8 | source.blue);
-    counts[{key, index}] += pixels;
+    if ((used_ + 1) * 2 > slots_.size()) {
+        std::vector<std::uint64_t> old = std::exchange(slots_, std::vector<std::uint64_t>(std::max<std::size_t>(slots_.size() * 2, 1024), 0));
+        used_ = 0;
+        for (const std::uint64_t slot : old) {
+            if (slot != 0) add({static_cast<std::int32_t>(slot >> 56), static_cast<std::int32_t>(slot >> 48 & 0xff),
+                                static_cast<std::int32_t>(slot >> 40 & 0xff)},
+                               static_cast<std::uint8_t>(slot >> 32 & 0xff), static_cast<std::uint32_t>(slot));
+        }
+    }
+    const std::uint64_t key = static_cast<std::uint64_t>(source.red) << 24 | static_cast<std::uint64_t>(source.green) << 16 |
+                              static_cast<std::uint64_t>(source.blue) << 8 | index;
+    for (std::size_t i = (key * 0x9E3779B97F4A7C15u) >> 32 & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+        std::uint64_t& slot = slots_[i];
+        if (slot == 0) {
+            slot = key << 32 | pixels;
+            ++used_;
+            return;
+        }
+        if (slot >> 32 == key) {
+            slot += pixels;
+            return;
+        }
+    }
 }
 
 Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options)
@@ -297,14 +325,15 @@ Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options)
     return options.matte && colour.alpha != Opaque ? over(colour.rgb, colour.alpha, *options.matte) : colour.rgb;
 }
 
-Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules)
+PictureWindow whole_picture(const Picture& picture)
 {
-    return picture_image(picture, x0, y0, width, height, rules, ColourOptions{});
+    return {&picture, 0, 0, picture.width, picture.height, 0, 0, picture.width, picture.height};
 }
 
-Image picture_image(const Picture& picture, int x0, int y0, int width, int height, ColourRules& rules,
-                    const ColourOptions& options, ColourTally* tally)
+Image picture_image(const PictureWindow& window, ColourRules& rules, const ColourOptions& options, ColourTally* tally,
+                    const PixelOrigin* origin)
 {
+    const Picture& picture = *window.picture;
     // Each colour's pixel value, worked out when a pixel first uses it (a
     // picture may have many colours its images never use); what strict
     // refuses is reported at that pixel.
@@ -312,14 +341,18 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
     std::vector<Pixel> values(picture.colours.size(), NotYet);
     std::vector<Rgb> drawn(picture.colours.size());            // over the matte
     std::vector<std::uint8_t> takes(picture.colours.size(), 0);  // dithered: neither transparent nor named
+    // An ordered pattern would move a colour the palette has exactly; error
+    // diffusion finds it again, having no error to spread.
+    const bool patterned = options.dither == Dither::Bayer4 || options.dither == Dither::Bayer8;
     const auto value_of = [&](std::uint32_t c, int px, int py) -> Pixel {
         const PictureColour& colour = picture.colours[c];
         drawn[c] = drawn_colour(colour, options);
         const auto refuse = [&](const std::string& what, const std::string& rule) {
+            const auto [x, y] = origin ? (*origin)(px, py) : std::pair{px, py};
             PackLocation at;
-            at.x = px;
-            at.y = py;
-            throw PackError(what + " at x " + std::to_string(px) + ", y " + std::to_string(py) + rule, at);
+            at.x = x;
+            at.y = y;
+            throw PackError(what + " at x " + std::to_string(x) + ", y " + std::to_string(y) + rule, at);
         };
         if (rules.strict() && colour.alpha != 0 && colour.alpha != Opaque && !options.soft_edges) {
             refuse("partly transparent pixel (alpha " + std::to_string(colour.alpha) + ")", "; strict allows alpha 0 or 255 only");
@@ -327,34 +360,36 @@ Image picture_image(const Picture& picture, int x0, int y0, int width, int heigh
         if (colour.alpha < options.alpha_threshold || colour.alpha == 0) return TransparentPixel;
         if (colour.index && Palette[*colour.index] == drawn[c]) return *colour.index;
         if (rules.strict() && !in_palette(colour.rgb)) refuse("colour " + hex_colour(colour.rgb), " is not a palette colour");
-        takes[c] = 1;
+        takes[c] = patterned && in_palette(drawn[c]) ? 0 : 1;
         return rules.nearest(drawn[c]);
     };
 
-    Image image{height, std::vector<Pixel>(static_cast<std::size_t>(height) * TileWidth, TransparentPixel)};
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* row = picture.pixels.data() +
-                                   static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
-                                   static_cast<std::size_t>(x0);
-        Pixel* out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
-        for (int x = 0; x < width; ++x) {
+    Image image{window.image_height,
+                std::vector<Pixel>(static_cast<std::size_t>(window.image_height) * TileWidth, TransparentPixel)};
+    const auto picture_row = [&](int y) {
+        return picture.pixels.data() + static_cast<std::size_t>(window.y0 + y) * static_cast<std::size_t>(picture.width) +
+               static_cast<std::size_t>(window.x0);
+    };
+    const auto image_row = [&](int y) {
+        return image.pixels.data() + static_cast<std::size_t>(window.top + y) * TileWidth + static_cast<std::size_t>(window.left);
+    };
+    for (int y = 0; y < window.height; ++y) {
+        const std::uint32_t* row = picture_row(y);
+        Pixel* out = image_row(y);
+        for (int x = 0; x < window.width; ++x) {
             Pixel value = values[row[x]];
-            if (value == NotYet) value = values[row[x]] = value_of(row[x], x0 + x, y0 + y);
+            if (value == NotYet) value = values[row[x]] = value_of(row[x], window.x0 + x, window.y0 + y);
             out[x] = value;
         }
     }
     if (options.dither == Dither::None && !tally) return image;
 
-    if (options.dither != Dither::None) {
-        dither_pixels(options.dither, {picture, x0, y0, width, height, drawn, takes}, rules, image);
-    }
+    if (options.dither != Dither::None) dither_pixels(options.dither, {window, drawn, takes}, rules, image);
     if (tally) {
-        for (int y = 0; y < height; ++y) {
-            const std::uint32_t* row = picture.pixels.data() +
-                                       static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(picture.width) +
-                                       static_cast<std::size_t>(x0);
-            const Pixel* values_out = image.pixels.data() + static_cast<std::size_t>(y) * TileWidth;
-            for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < window.height; ++y) {
+            const std::uint32_t* row = picture_row(y);
+            const Pixel* values_out = image_row(y);
+            for (int x = 0; x < window.width; ++x) {
                 if (values_out[x] != TransparentPixel) tally->add(drawn[row[x]], static_cast<std::uint8_t>(values_out[x]));
             }
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "pack/text.hpp"
 #include "palette/ciede2000.hpp"
@@ -30,33 +31,43 @@ std::string fixed(double value, int digits = 2)
 SceneFigures scene_figures(const ColourTally& tally, std::size_t furthest)
 {
     SceneFigures figures;
-    std::vector<ColourMove> moves;
+    // The furthest first, the most pixels first among equals, then by colour
+    // and entry, so that the report is the same on every machine.
+    const auto before = [](const ColourMove& a, const ColourMove& b) {
+        if (a.difference != b.difference) return a.difference > b.difference;
+        if (a.pixels != b.pixels) return a.pixels > b.pixels;
+        const auto key = [](const ColourMove& m) { return std::tuple(m.source.red, m.source.green, m.source.blue, m.index); };
+        return key(a) < key(b);
+    };
+    // Only the differences and their pixels are kept for the percentile: a
+    // scene of noise has as many colours as pixels.
+    std::vector<std::pair<double, std::uint32_t>> spread;
     double sum = 0;
-    for (const auto& [key, pixels] : tally.counts) {
-        const Rgb source{static_cast<std::int32_t>(key.first >> 16), static_cast<std::int32_t>(key.first >> 8 & 0xff),
-                         static_cast<std::int32_t>(key.first & 0xff)};
-        const double difference = ciede2000(source, Palette[key.second]);
-        moves.push_back({source, key.second, difference, pixels});
+    tally.for_each([&](const Rgb& source, std::uint8_t index, std::uint32_t pixels) {
+        const ColourMove move{source, index, ciede2000(source, Palette[index]), pixels};
+        spread.emplace_back(move.difference, pixels);
         figures.pixels += pixels;
-        if (Palette[key.second] != source) figures.changed += pixels;
-        sum += difference * static_cast<double>(pixels);
-    }
+        if (Palette[index] != source) figures.changed += pixels;
+        sum += move.difference * static_cast<double>(pixels);
+        if (furthest == 0) return;
+        if (figures.furthest.size() == furthest) {
+            if (!before(move, figures.furthest.back())) return;
+            figures.furthest.pop_back();
+        }
+        figures.furthest.insert(std::upper_bound(figures.furthest.begin(), figures.furthest.end(), move, before), move);
+    });
     if (figures.pixels == 0) return figures;
     figures.mean = sum / static_cast<double>(figures.pixels);
-    std::sort(moves.begin(), moves.end(), [](const ColourMove& a, const ColourMove& b) {
-        return a.difference != b.difference ? a.difference > b.difference : a.pixels > b.pixels;
-    });
-    figures.max = moves.front().difference;
+    std::sort(spread.begin(), spread.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    figures.max = spread.front().first;
     // The least difference that at least 95 % of pixels stay within.
     const std::uint64_t above = figures.pixels - (figures.pixels * 95 + 99) / 100;
     std::uint64_t seen = 0;
-    for (const ColourMove& move : moves) {
-        seen += move.pixels;
-        figures.p95 = move.difference;
+    for (const auto& [difference, pixels] : spread) {
+        seen += pixels;
+        figures.p95 = difference;
         if (seen > above) break;
     }
-    moves.resize(std::min(moves.size(), furthest));
-    figures.furthest = std::move(moves);
     return figures;
 }
 
@@ -64,7 +75,7 @@ std::string report_text(const ColourReport& report)
 {
     std::string text;
     for (std::size_t s = 0; s < report.scenes.size(); ++s) {
-        const SceneFigures f = scene_figures(report.scenes[s].tally);
+        const SceneFigures& f = report.scenes[s].figures;
         text += "scene " + std::to_string(s) + " \"" + printable(report.scenes[s].name) + "\": " +
                 std::to_string(f.pixels) + " opaque pixels, " + std::to_string(f.changed) +
                 " changed colour; CIEDE2000 mean " + fixed(f.mean) + ", 95th percentile " + fixed(f.p95) + ", max " +
@@ -83,7 +94,7 @@ std::string report_json(const ColourReport& report)
 {
     std::string text = "{\"scenes\": [";
     for (std::size_t s = 0; s < report.scenes.size(); ++s) {
-        const SceneFigures f = scene_figures(report.scenes[s].tally);
+        const SceneFigures& f = report.scenes[s].figures;
         text += std::string(s ? ", " : "") + "{" + named_text("name", report.scenes[s].name, Notation::Json) +
                 ", \"pixels\": " + std::to_string(f.pixels) + ", \"changed\": " + std::to_string(f.changed) +
                 ", \"mean\": " + fixed(f.mean, 4) + ", \"p95\": " + fixed(f.p95, 4) + ", \"max\": " + fixed(f.max, 4) +

@@ -1,3 +1,4 @@
+// Where each image of a scene comes from, and how it is placed.
 #include "scene_layout.hpp"
 
 #include <algorithm>
@@ -11,8 +12,6 @@
 namespace tess {
 
 namespace {
-
-constexpr std::uint8_t HalfAlpha = 128;  // below it a pixel is transparent, as picture_image has it
 
 std::string size_text(std::int64_t w, std::int64_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
@@ -42,8 +41,6 @@ void check_views_frames(std::size_t given, int views, int frames, const std::str
     }
 }
 
-}  // namespace
-
 std::string how_to_cut_smaller(PictureCut cut, bool trimmed)
 {
     // A GIF's frames are taken as drawn, never trimmed.
@@ -55,28 +52,28 @@ std::string how_to_cut_smaller(PictureCut cut, bool trimmed)
                    : "trim = true drops the transparent border, or " + way;
 }
 
-SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureSource& source,
-                         const PictureLoader& load, const AtlasLoader& atlases)
-    : placement_(scene.placement), frames_(scene.frames)
+}  // namespace
+
+void check_fits(int width, int height, PictureCut cut, bool trimmed)
 {
-    if (scene.atlas) {
-        from_atlas(scene, views, atlases);
-    } else if (!scene.sheet.empty()) {
-        from_sheet(scene, views, views_stated, load);
-    } else {
-        from_images(scene, views, source);
+    if (width <= TileWidth && height <= MaxCount) return;
+    // A picture taken whole is told by its size; a part of one by the side
+    // that does not fit.
+    if (!trimmed && (cut == PictureCut::Whole || cut == PictureCut::GifFrame)) {
+        throw PackError(size_text(width, height) + " pixels; an image is at most " + size_text(TileWidth, MaxCount) + ": " +
+                        how_to_cut_smaller(cut, trimmed));
     }
-    for (Drawing& drawing : drawings_) {
-        drawing.mirrored = std::find(placement_.mirrored.begin(), placement_.mirrored.end(), drawing.view) !=
-                           placement_.mirrored.end();
-    }
-    check_and_trim(load);
+    const bool wide = width > TileWidth;
+    const std::string drawn = wide ? std::to_string(width) + " pixels wide" : std::to_string(height) + " pixels high";
+    const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
+    throw PackError("the picture is " + drawn + (trimmed ? " after trimming" : "") + "; an image is at most " + limit + ": " +
+                    how_to_cut_smaller(cut, trimmed));
 }
 
-void SceneLayout::from_images(const ManifestScene& scene, int views, PictureSource& source)
+std::vector<std::string> expanded_paths(const std::vector<std::string>& entries, PictureSource& source)
 {
     std::vector<std::string> paths;
-    for (const std::string& entry : scene.images) {
+    for (const std::string& entry : entries) {
         if (!is_pattern(entry)) {
             paths.push_back(entry);
             continue;
@@ -86,11 +83,55 @@ void SceneLayout::from_images(const ManifestScene& scene, int views, PictureSour
         const std::string pattern = entry.substr(slash == std::string::npos ? 0 : slash + 1);
         if (is_pattern(folder)) throw PackError("only the last part of a path may be a pattern", in_file(entry));
         std::vector<std::string> names = source.list(folder);
-        std::erase_if(names, [&](const std::string& name) { return !matches_pattern(pattern, name); });
+        const NamePattern matcher(pattern);
+        std::erase_if(names, [&](const std::string& name) { return !matcher.matches(name); });
         if (names.empty()) throw PackError("the pattern matches no file", in_file(entry));
         std::sort(names.begin(), names.end(), natural_less);
         for (const std::string& name : names) paths.push_back(slash == std::string::npos ? name : entry.substr(0, slash + 1) + name);
     }
+    return paths;
+}
+
+DrawnBoxes::Box DrawnBoxes::of(const PictureCache::Key& picture_key, const Picture& picture, int x, int y, int w, int h,
+                               int alpha_threshold)
+{
+    const auto [found, added] = boxes_.try_emplace({picture_key, x, y, w, h, alpha_threshold});
+    if (!added) return found->second;
+    int left = x + w, right = x - 1, top = y + h, bottom = y - 1;
+    for (int sy = y; sy < y + h; ++sy) {
+        const std::uint32_t* row = picture.pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width);
+        for (int sx = x; sx < x + w; ++sx) {
+            const std::uint8_t alpha = picture.colours[row[sx]].alpha;
+            if (alpha == 0 || alpha < alpha_threshold) continue;
+            left = std::min(left, sx), right = std::max(right, sx);
+            top = std::min(top, sy), bottom = sy;
+        }
+    }
+    if (right >= left) found->second = {left, top, right - left + 1, bottom - top + 1};
+    return found->second;
+}
+
+SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_stated, PictureCache& pictures,
+                         const AtlasLoader& atlases, DrawnBoxes& boxes)
+    : pictures_(pictures), placement_(scene.placement), frames_(scene.frames)
+{
+    if (scene.atlas) {
+        from_atlas(scene, views, atlases);
+    } else if (!scene.sheet.empty()) {
+        from_sheet(scene, views, views_stated);
+    } else {
+        from_images(scene, views);
+    }
+    for (Drawing& drawing : drawings_) {
+        drawing.mirrored = std::find(placement_.mirrored.begin(), placement_.mirrored.end(), drawing.view) !=
+                           placement_.mirrored.end();
+    }
+    if (placement_.trim) trim(boxes, scene.colour.alpha_threshold);
+}
+
+void SceneLayout::from_images(const ManifestScene& scene, int views)
+{
+    const std::vector<std::string> paths = expanded_paths(scene.images, pictures_.source());
     if (!scene.frames_stated) {
         const std::optional<int> frames = frames_a_view(paths.size(), views);
         if (!frames) {
@@ -112,7 +153,7 @@ void SceneLayout::from_images(const ManifestScene& scene, int views, PictureSour
     }
 }
 
-void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_stated, const PictureLoader& load)
+void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_stated)
 {
     if (views == 0 || frames_ == 0) return;
     SheetGrid grid;
@@ -121,10 +162,10 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_s
     } else {
         // The plain form: cells 64 wide, as high as the sheet's height
         // shared among the views.
-        const Picture& sheet = load(scene.sheet);
+        const std::shared_ptr<const Picture> sheet = pictures_.get(scene.sheet);
         const std::size_t width = static_cast<std::size_t>(frames_) * TileWidth;
-        if (static_cast<std::size_t>(sheet.width) != width || sheet.height % views != 0 || sheet.height / views > MaxCount) {
-            throw PackError("the sheet is " + size_text(sheet.width, sheet.height) + " pixels; " + std::to_string(frames_) +
+        if (static_cast<std::size_t>(sheet->width) != width || sheet->height % views != 0 || sheet->height / views > MaxCount) {
+            throw PackError("the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
                                 " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
                                 " wide, and the height must be " + std::to_string(views) +
                                 " views times an image height of at most " + std::to_string(MaxCount) +
@@ -132,10 +173,10 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_s
                             in_file(scene.sheet));
         }
         grid.cell_width = TileWidth;
-        grid.cell_height = sheet.height / views;
+        grid.cell_height = sheet->height / views;
         if (!views_stated) {
-            notes_.push_back(printable(scene.name) + ": sheet " + std::to_string(sheet.width) + " \u00d7 " +
-                             std::to_string(sheet.height) + " read as " + std::to_string(views) +
+            notes_.push_back(printable(scene.name) + ": sheet " + std::to_string(sheet->width) + " \u00d7 " +
+                             std::to_string(sheet->height) + " read as " + std::to_string(views) +
                              (views == 1 ? " view" : " views") + " \u00d7 " + std::to_string(frames_) + " frames of " +
                              std::to_string(grid.cell_width) + " \u00d7 " + std::to_string(grid.cell_height));
         }
@@ -255,72 +296,73 @@ bool SceneLayout::stored_at(const Drawing& drawing, int cx, int cy, int& sx, int
     return true;
 }
 
-void SceneLayout::check_and_trim(const PictureLoader& load)
+std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
 {
-    Box bounds{0, 0, 0, 0};
+    const PackLocation where = at_image(drawing.path, drawing.view, drawing.frame);
+    std::shared_ptr<const Picture> picture;
+    try {
+        picture = pictures_.get(drawing.path);
+    } catch (const PackError& error) {
+        // A picture's own fault, placed at the image it was read for.
+        PackLocation at = where;
+        at.x = error.where().x;
+        at.y = error.where().y;
+        throw PackError(error.what() + picture_note_, at);
+    }
+    if (drawing.cut == PictureCut::Whole) {
+        drawing.w = drawing.canvas_w = picture->width;
+        drawing.h = drawing.canvas_h = picture->height;
+    }
+    const int stored_w = drawing.rotated ? drawing.h : drawing.w;
+    const int stored_h = drawing.rotated ? drawing.w : drawing.h;
+    if (drawing.x + stored_w > picture->width || drawing.y + stored_h > picture->height) {
+        throw PackError(drawing.what + " is " + size_text(stored_w, stored_h) + " pixels at x " + std::to_string(drawing.x) +
+                            ", y " + std::to_string(drawing.y) + ", reaching past the picture's " +
+                            size_text(picture->width, picture->height),
+                        where);
+    }
+    return picture;
+}
+
+void SceneLayout::trim(DrawnBoxes& boxes, int alpha_threshold)
+{
     int left = 0, top = 0, right = -1, bottom = -1;
     for (Drawing& drawing : drawings_) {
-        const PackLocation where = at_image(drawing.path, drawing.view, drawing.frame);
-        const Picture& picture = [&]() -> const Picture& {
-            try {
-                return load(drawing.path);
-            } catch (const PackError& error) {
-                // A picture's own fault, placed at the image it was read for.
-                PackLocation at = where;
-                at.x = error.where().x;
-                at.y = error.where().y;
-                throw PackError(error.what() + picture_note_, at);
-            }
-        }();
-        if (drawing.cut == PictureCut::Whole) {
-            drawing.w = drawing.canvas_w = picture.width;
-            drawing.h = drawing.canvas_h = picture.height;
-        }
+        const std::shared_ptr<const Picture> picture = load(drawing);
         const int stored_w = drawing.rotated ? drawing.h : drawing.w;
         const int stored_h = drawing.rotated ? drawing.w : drawing.h;
-        if (drawing.x + stored_w > picture.width || drawing.y + stored_h > picture.height) {
-            throw PackError(drawing.what + " is " + size_text(stored_w, stored_h) + " pixels at x " + std::to_string(drawing.x) +
-                                ", y " + std::to_string(drawing.y) + ", reaching past the picture's " +
-                                size_text(picture.width, picture.height),
-                            where);
-        }
-        if (!placement_.trim) continue;
-        for (int dy = 0; dy < drawing.h; ++dy) {
-            for (int dx = 0; dx < drawing.w; ++dx) {
-                int sx = 0, sy = 0;
-                const int cx0 = drawing.offset_x + dx, cy = drawing.offset_y + dy;
-                const int cx = drawing.mirrored ? drawing.canvas_w - 1 - cx0 : cx0;
-                stored_at(drawing, cx, cy, sx, sy);
-                const std::uint32_t colour =
-                    picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
-                if (picture.colours[colour].alpha < HalfAlpha) continue;
-                if (right < left) {
-                    left = right = cx, top = bottom = cy;
-                } else {
-                    left = std::min(left, cx), right = std::max(right, cx);
-                    top = std::min(top, cy), bottom = std::max(bottom, cy);
-                }
+        const Box stored = boxes.of(pictures_.key_of(drawing.path), *picture, static_cast<int>(drawing.x),
+                                    static_cast<int>(drawing.y), stored_w, stored_h, alpha_threshold);
+        if (stored.w == 0) continue;
+        // The stored box's corners on the canvas, turned and mirrored as the drawing is.
+        const auto on_canvas = [&](int sx, int sy) {
+            int dx = sx - static_cast<int>(drawing.x), dy = sy - static_cast<int>(drawing.y);
+            if (drawing.rotated) dx = std::exchange(dy, drawing.h - 1 - dx);
+            const int cx = drawing.offset_x + dx;
+            return std::pair{drawing.mirrored ? drawing.canvas_w - 1 - cx : cx, drawing.offset_y + dy};
+        };
+        for (const auto& [cx, cy] : {on_canvas(stored.x, stored.y), on_canvas(stored.x + stored.w - 1, stored.y + stored.h - 1)}) {
+            if (right < left) {
+                left = right = cx, top = bottom = cy;
+            } else {
+                left = std::min(left, cx), right = std::max(right, cx);
+                top = std::min(top, cy), bottom = std::max(bottom, cy);
             }
         }
     }
-    if (placement_.trim && right >= left) bounds = {left, top, right - left + 1, bottom - top + 1};
-    have_union_ = placement_.trim;
-    union_ = bounds;
-    for (const Drawing& drawing : drawings_) {
-        const Box box = box_of(drawing);
-        if (box.w <= TileWidth && box.h <= MaxCount) continue;
-        const bool wide = box.w > TileWidth;
-        const std::string drawn = wide ? std::to_string(box.w) + " pixels wide" : std::to_string(box.h) + " pixels high";
-        const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
-        throw PackError("the picture is " + drawn + (placement_.trim ? " after trimming" : "") + "; an image is at most " +
-                            limit + ": " + how_to_cut_smaller(drawing.cut, placement_.trim),
-                        at_image(drawing.path, drawing.view, drawing.frame));
+    union_ = right >= left ? Box{left, top, right - left + 1, bottom - top + 1} : Box{};
+    if (drawings_.empty()) return;
+    const Drawing& first = drawings_.front();
+    try {
+        check_fits(union_->w, union_->h, first.cut, true);
+    } catch (const PackError& error) {
+        throw PackError(error.what(), at_image(first.path, first.view, first.frame));
     }
 }
 
 SceneLayout::Box SceneLayout::box_of(const Drawing& drawing) const
 {
-    return have_union_ ? union_ : Box{0, 0, drawing.canvas_w, drawing.canvas_h};
+    return union_ ? *union_ : Box{0, 0, drawing.canvas_w, drawing.canvas_h};
 }
 
 int SceneLayout::left_of(const Box& box) const
@@ -333,17 +375,46 @@ int SceneLayout::left_of(const Box& box) const
     return 0;
 }
 
-Picture SceneLayout::placed(std::size_t k, const PictureLoader& load)
+SceneLayout::Placed SceneLayout::placed(std::size_t k)
 {
-    const Drawing& drawing = drawings_[k];
-    const Picture& picture = load(drawing.path);
+    Drawing& drawing = drawings_[k];
+    std::shared_ptr<const Picture> picture = load(drawing);
     const Box box = box_of(drawing);
+    if (!union_) {
+        try {
+            check_fits(box.w, box.h, drawing.cut, false);
+        } catch (const PackError& error) {
+            throw PackError(error.what(), at_image(drawing.path, drawing.view, drawing.frame));
+        }
+    }
     const int left = left_of(box);
-    Picture out;
-    out.width = left + box.w;
-    out.height = box.h;
-    out.colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
-    out.pixels.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height), 0);
+    // A picture of more colours than the image has pixels (a sheet of
+    // noise) would cost its whole colour table an image.
+    const bool many_colours = picture->colours.size() > static_cast<std::size_t>(box.w) * static_cast<std::size_t>(box.h);
+    if (drawing.rotated || drawing.mirrored || many_colours) return copied(drawing, std::move(picture), box, left);
+    // The drawing's part of the canvas that the box shows, read in place.
+    const int cx0 = std::max(drawing.offset_x, box.x), cx1 = std::min(drawing.offset_x + drawing.w, box.x + box.w);
+    const int cy0 = std::max(drawing.offset_y, box.y), cy1 = std::min(drawing.offset_y + drawing.h, box.y + box.h);
+    PictureWindow window{picture.get(), 0, 0, 0, 0, 0, 0, left + box.w, box.h};
+    if (cx0 < cx1 && cy0 < cy1) {
+        window.x0 = static_cast<int>(drawing.x) + cx0 - drawing.offset_x;
+        window.y0 = static_cast<int>(drawing.y) + cy0 - drawing.offset_y;
+        window.width = cx1 - cx0;
+        window.height = cy1 - cy0;
+        window.left = left + cx0 - box.x;
+        window.top = cy0 - box.y;
+    }
+    return {std::move(picture), window, std::nullopt};
+}
+
+SceneLayout::Placed SceneLayout::copied(const Drawing& drawing, std::shared_ptr<const Picture> source, const Box& box, int left)
+{
+    const Picture& picture = *source;
+    auto out = std::make_shared<Picture>();
+    out->width = left + box.w;
+    out->height = box.h;
+    out->colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
+    out->pixels.assign(static_cast<std::size_t>(out->width) * static_cast<std::size_t>(out->height), 0);
     // Only the colours this image uses come along, so making its image
     // costs what a picture of its own would.
     if (remap_.size() < picture.colours.size()) remap_.resize(picture.colours.size(), 0);
@@ -357,29 +428,27 @@ Picture SceneLayout::placed(std::size_t k, const PictureLoader& load)
         int sx = 0, sy = 0;
         if (!stored_at(drawing, box.x + begin, box.y + y, sx, sy)) continue;
         auto from = static_cast<std::ptrdiff_t>(sy) * picture.width + sx;
-        std::uint32_t* to = out.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) +
+        std::uint32_t* to = out->pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(out->width) +
                             static_cast<std::size_t>(left + begin);
         for (int x = begin; x < end; ++x, from += step) {
             const std::uint32_t colour = picture.pixels[static_cast<std::size_t>(from)];
             if (remap_[colour] == 0) {
-                out.colours.push_back(picture.colours[colour]);
-                remap_[colour] = static_cast<std::uint32_t>(out.colours.size() - 1);
+                out->colours.push_back(picture.colours[colour]);
+                remap_[colour] = static_cast<std::uint32_t>(out->colours.size() - 1);
                 used.push_back(colour);
             }
             *to++ = remap_[colour];
         }
     }
     for (const std::uint32_t colour : used) remap_[colour] = 0;
-    return out;
-}
-
-std::pair<int, int> SceneLayout::source_point(std::size_t k, int x, int y) const
-{
-    const Drawing& drawing = drawings_[k];
-    const Box box = box_of(drawing);
-    int sx = x, sy = y;
-    stored_at(drawing, box.x + x - left_of(box), box.y + y, sx, sy);
-    return {sx, sy};
+    // A pixel of the copy is found in the picture as drawn the way it was copied.
+    PixelOrigin origin = [drawing, box, left](int x, int y) {
+        int sx = x, sy = y;
+        stored_at(drawing, box.x + x - left, box.y + y, sx, sy);
+        return std::pair{sx, sy};
+    };
+    const PictureWindow window = whole_picture(*out);
+    return {std::move(out), window, std::move(origin)};
 }
 
 }  // namespace tess

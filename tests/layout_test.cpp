@@ -17,9 +17,11 @@ TEST(Layout, PatternsAndNaturalOrder)
     const struct { const char* pattern; const char* name; bool match; } cases[] = {
         {"*.png", "f1.png", true},   {"*.png", ".f.png", false}, {"f?.png", "f10.png", false},
         {"f[0-9].png", "f7.png", true}, {"f[!0-9].png", "f7.png", false}, {"*a*b", "xaxxb", true},
-        {"[", "[", true},            {"*", "", true},
+        {"[", "[", true},            {"*", "", true},          {"[]a]", "]", true},
+        {"[!]]", "]", false},        {"x[", "x[", true},       {"*[a-c]z", "bbz", true},
+        {"**?", "", false},          {"[z-a]", "m", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(matches_pattern(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+    for (const auto& c : cases) EXPECT_EQ(NamePattern(c.pattern).matches(c.name), c.match) << c.pattern << " " << c.name;
     std::vector<std::string> names{"f10.png", "f2.png", "f1.png", "g.png", "f02.png"};
     std::sort(names.begin(), names.end(), natural_less);
     EXPECT_EQ(names, (std::vector<std::string>{"f1.png", "f02.png", "f2.png", "f10.png", "g.png"}));
@@ -66,6 +68,8 @@ TEST(Layout, BadAtlases)
         {"bad direction", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 0, \"direction\": \"up\"}]}}", "must be forward"},
         {"outside its canvas", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 2, "y": 0}, "sourceSize": {"w": 4, "h": 4}}], "meta": {"image": "a.png"}})", "reach outside its sourceSize"},
         {"number too large", R"({"frames": 1E99999})", "not valid JSON: number overflow"},
+        {"a tag's end past any side", "{\"frames\": [" + frame + "], \"meta\": {\"image\": \"a.png\", \"frameTags\": [{\"name\": \"w\", \"from\": 0, \"to\": 1099511627776}]}}", "\"to\" is 1099511627776, outside 0 to 16777216"},
+        {"a place past any integer", R"({"frames": [{"frame": {"x": 18446744073709551615, "y": 0, "w": 4, "h": 4}}], "meta": {"image": "a.png"}})", "\"x\" is 18446744073709551615, outside 0 to 16777216"},
         {"nested too deep", "{\"frames\": " + std::string(100, '[') + std::string(100, ']') + "}", "values nested more than 64 deep"},
         {"border on one side", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 5, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 4, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred in its frame of 5 x 4"},
         {"sprite larger than its frame", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 4, "h": 4}, "spriteSourceSize": {"x": 0, "y": 0, "w": 6, "h": 4}, "sourceSize": {"w": 8, "h": 8}}], "meta": {"image": "a.png"}})", "does not sit centred"},

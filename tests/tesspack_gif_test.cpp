@@ -163,6 +163,14 @@ TEST(TesspackGif, HostileGifsAndBadGifScenesAreRefusedWithNothingWritten)
          "m.toml:5:10: 1 GIFs given for 2 views; frames_from = \"gif\" takes one a view in scene 0"},
         {"trimming frames taken as drawn", GifScene + "trim = true\nimages = [\"a.gif\", \"a.gif\"]\n", {{"a.gif", plain(2)}},
          "m.toml:5:8: frames_from = \"gif\" takes each frame as drawn; 'trim' does not apply in scene 0"},
+        {"an atlas beside the GIFs", GifScene + "atlas = \"a.json\"\nimages = [\"a.gif\", \"a.gif\"]\n", {{"a.gif", plain(2)}},
+         "m.toml:5:9: frames_from = \"gif\" takes each frame as drawn; 'atlas' does not apply in scene 0"},
+        {"tags beside the GIFs", GifScene + "images = [\"a.gif\", \"a.gif\"]\ntags = [\"a\", \"b\"]\n", {{"a.gif", plain(2)}},
+         "m.toml:6:8: frames_from = \"gif\" takes each frame as drawn; 'tags' does not apply in scene 0"},
+        {"frame names beside the GIFs", GifScene + "images = [\"a.gif\", \"a.gif\"]\nframe_names = [\"a\", \"b\"]\n", {{"a.gif", plain(2)}},
+         "m.toml:6:15: frames_from = \"gif\" takes each frame as drawn; 'frame_names' does not apply in scene 0"},
+        {"patterns that match too few GIFs", GifScene + "images = [\"a*.gif\"]\n", {{"a.gif", plain(2)}},
+         "scene 0 \"walk\" (a*.gif): 1 GIF given for 2 views once patterns are expanded; frames_from = \"gif\" takes one a view"},
         {"frames from anything else", "[[scene]]\nname = \"w\"\nframes_from = \"png\"\n", {},
          "m.toml:3:15: 'frames_from' can only be \"gif\" in scene 0"},
         {"an animation as one image", StillScene, {{"a.gif", plain(2)}},
@@ -195,6 +203,21 @@ std::vector<Pixel> built_row(const std::filesystem::path& tile)
     }
     const Image image = decode_image(reader.data(), reader.image().height, reader.location());
     return {image.pixels.begin(), image.pixels.begin() + 8};
+}
+
+// Patterns name a view's GIFs as they name other pictures, in natural order.
+TEST(TesspackGif, PatternsNameTheViewsGifs)
+{
+    TempFolder folder;
+    write_file(folder / "walk_2.gif", text_of(plain(3)));
+    write_file(folder / "walk_10.gif", text_of(animation(TileWidth, 4, 3, Four, [](std::size_t f, std::size_t) { return f % 4; })));
+    write_file(folder / "m.toml", GifScene + "images = [\"walk_*.gif\"]\n");
+    write_file(folder / "spelled.toml", GifScene + "images = [\"walk_2.gif\", \"walk_10.gif\"]\n");
+    for (const char* manifest : {"m.toml", "spelled.toml"}) {
+        const auto result = testing::run_program(Tesspack, {"build", manifest}, folder.path());
+        ASSERT_EQ(result.status, 0) << manifest << ": " << result.errors;
+    }
+    EXPECT_EQ(read_file(folder / "m.til"), read_file(folder / "spelled.til"));
 }
 
 // The duplicate entries (0 and 240 black, 23 and 155, 232 and 255) stay

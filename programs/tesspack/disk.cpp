@@ -108,6 +108,15 @@ std::vector<std::string> DiskPictures::list(const std::string& folder)
     return names;
 }
 
+std::string DiskPictures::identify(const std::string& path)
+{
+    // Where the name leads nowhere, reading it says why; its key is marked
+    // so that it is never taken for a file's.
+    const std::optional<files::FileId> id = files::target_file_id(folder_.get(), path);
+    if (!id) return "?" + path;
+    return std::to_string(id->device) + ":" + std::to_string(id->inode);
+}
+
 bool DiskPictures::was_read(const files::FileId& file) const
 {
     return std::find(inputs_.begin(), inputs_.end(), file) != inputs_.end();

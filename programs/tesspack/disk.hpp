@@ -26,6 +26,7 @@ public:
     DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs);
     std::vector<std::uint8_t> read(const std::string& path) override;
     std::vector<std::string> list(const std::string& folder) override;
+    std::string identify(const std::string& path) override;
     int folder() const { return folder_.get(); }
     const std::string& folder_name() const { return folder_name_; }
     bool was_read(const files::FileId& file) const;
@@ -54,6 +55,8 @@ public:
     void write(std::span<const std::uint8_t> bytes) override;
     // Puts the file in place; gives the path written.
     const std::string& commit();
+    // The path as the user sees it.
+    const std::string& shown() const { return shown_; }
 
 private:
     OutputFile(files::Descriptor&& folder, const std::string& name, std::string shown, const DiskPictures* inputs);

@@ -60,6 +60,11 @@ class UsageFault : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Standard output failed where what it carries is part of the run's result.
+class StandardOutputLost : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // A fault's place, then what happened: "m.toml:3:9: ...", "scene 0 "walk",
 // view 1, frame 2 (walk.png): ...", or "FILE: ..." with the file the command
 // was reading when the fault names none.
@@ -148,6 +153,9 @@ int run(const std::string& command, const Arguments& arguments)
         for (const std::string& note : built.notes) say(note);
         if (arguments.report) std::cout << report_text(report);
         if (arguments.report_json) std::cout << report_json(report);
+        // The report is part of the run: where it cannot be written, the
+        // tile file is not either.
+        if (!std::cout.flush()) throw StandardOutputLost("cannot write standard output; " + out.shown() + " not written");
         const std::string written = out.commit();
         say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) +
             " images");
@@ -321,6 +329,9 @@ int tesspack(int argc, char** argv)
     } catch (const UsageFault& fault) {
         say(fault.what());
         status = UsageError;
+    } catch (const StandardOutputLost& lost) {
+        say(lost.what());
+        return Failed;
     } catch (const PackError& error) {
         say(rendered(error, arguments.input == "-" ? "standard input" : arguments.input));
     } catch (const std::bad_alloc&) {

@@ -67,6 +67,8 @@ struct FileId {
 // The file at `name` in folder `dir` (AT_FDCWD for a path), a symlink itself
 // rather than its target; nullopt when there is none.
 std::optional<FileId> file_id(int dir, const std::string& name);
+// The file `path` in folder `dir` leads to, symlinks followed.
+std::optional<FileId> target_file_id(int dir, const std::string& path);
 std::optional<FileId> file_id_of(int fd);
 // Whether `fd` is open on a regular file, which can be opened and read again
 // (a pipe or a terminal cannot).

@@ -21,6 +21,10 @@ public:
     // The names in the folder `folder` ("" for the manifest's own), for
     // expanding patterns. Raises PackError when it cannot be listed.
     virtual std::vector<std::string> list(const std::string& folder);
+    // Which file `path` is: the same for every name of one file ("a.png",
+    // "./a.png", a link to it), so that it is decoded once. The path itself
+    // unless the source can tell more.
+    virtual std::string identify(const std::string& path);
 };
 
 // Larger than any tile file a person makes; a manifest that asks for more is
@@ -34,8 +38,9 @@ struct BuiltTile {
     std::vector<std::string> notes;  // what the build guessed, for the user
 };
 
-// The tile file a manifest describes. Each picture is read and decoded once,
-// however often the manifest names it. A fault raises PackError at the
+// The tile file a manifest describes. Each picture is read and decoded once
+// however often and in whatever spelling the manifest names it, while the
+// pictures kept for reuse fit in a bound. A fault raises PackError at the
 // scene, view and frame and the picture's path; a file that would grow past
 // `max_bytes` is refused with the numbers. With `report`, what the colours
 // became is gathered there, scene by scene; the bytes are the same.

@@ -11,9 +11,8 @@
 
 namespace tess {
 
-// The comparison for the pixels of `picture` at x0, y0 that became `image`.
-ComparedImage compared_image(const Picture& picture, int x0, int y0, int width, int height, const ColourOptions& options,
-                             const Image& image);
+// The comparison for the pixels of a window that became `image`.
+ComparedImage compared_image(const PictureWindow& window, const ColourOptions& options, const Image& image);
 
 // The heat map's colour for a difference: black where none, through red
 // (about 5, plainly another shade) and yellow to white from 20 on.

@@ -7,31 +7,6 @@
 
 namespace tess {
 
-// What a build did to each scene's colours.
-struct SceneColours {
-    std::string name;
-    ColourTally tally;
-};
-
-// One image of a build seen three ways, each `width` x `height` RGBA: the
-// pixels as drawn, the same in the palette, and the CIEDE2000 difference
-// between them as a heat map (transparent where the image is).
-struct ComparedImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> source;
-    std::vector<std::uint8_t> result;
-    std::vector<std::uint8_t> heat;
-};
-
-struct ColourReport {
-    std::vector<SceneColours> scenes;
-    // Past 0, every image is kept in `compared` too, up to this many pixels
-    // in all; more raises PackError.
-    std::uint64_t compare_pixels = 0;
-    std::vector<ComparedImage> compared;
-};
-
 // A source colour and the entry it became.
 struct ColourMove {
     Rgb source;
@@ -50,6 +25,31 @@ struct SceneFigures {
     double p95 = 0;
     double max = 0;
     std::vector<ColourMove> furthest;
+};
+
+// One image of a build seen three ways, each `width` x `height` RGBA: the
+// pixels as drawn, the same in the palette, and the CIEDE2000 difference
+// between them as a heat map (transparent where the image is).
+struct ComparedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> source;
+    std::vector<std::uint8_t> result;
+    std::vector<std::uint8_t> heat;
+};
+
+// What a build did to each scene's colours, summed up as each scene is done.
+struct SceneColours {
+    std::string name;
+    SceneFigures figures;
+};
+
+struct ColourReport {
+    std::vector<SceneColours> scenes;
+    // Past 0, every image is kept in `compared` too, up to this many pixels
+    // in all; more raises PackError.
+    std::uint64_t compare_pixels = 0;
+    std::vector<ComparedImage> compared;
 };
 
 SceneFigures scene_figures(const ColourTally& tally, std::size_t furthest = 5);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "pack/build.hpp"
+#include "pack/picture.hpp"
+
+namespace tess {
+
+// Decoded pictures for a build. A file is decoded once however the
+// manifest spells it (the source says which names are one file), and kept
+// while the kept ones fit in a bound, the one asked for last always, so a
+// sheet named by many scenes is decoded once and a scene of many large
+// pictures holds few at a time.
+class PictureCache {
+public:
+    using Key = std::string;
+
+    explicit PictureCache(PictureSource& source) : source_(source) {}
+
+    // The picture at `path`; raises PackError for a file that cannot be
+    // read or decoded.
+    std::shared_ptr<const Picture> get(const std::string& path);
+    Key key_of(const std::string& path) { return source_.identify(path); }
+    PictureSource& source() { return source_; }
+
+private:
+    struct Kept {
+        Key key;
+        std::shared_ptr<const Picture> picture;
+    };
+    PictureSource& source_;
+    std::list<Kept> kept_;  // the most recently used first
+    std::unordered_map<Key, std::list<Kept>::iterator> by_key_;
+    std::uint64_t kept_pixels_ = 0;
+};
+
+}  // namespace tess
