@@ -161,25 +161,22 @@ void AseComposer::State::check_tilemaps()
 bool AseComposer::State::works_out_indices() const
 {
     if (file.depth != AseColourDepth::Indexed) return false;
-    bool background = false;
     for (std::size_t i = 0; i < file.layers.size(); ++i) {
         if (!drawn[i]) continue;
         const AseLayer& layer = file.layers[i];
-        const bool group = layer.type == AseLayerType::Group;
-        if (group && !separate_groups) continue;
+        if (layer.type == AseLayerType::Group && !separate_groups) continue;
         if (layer.blend_mode != AseBlendMode::Normal) return false;
         if (file.layer_opacity_valid() && layer.opacity != Opaque) return false;
-        background = background || layer.background();
     }
     for (const AseFrame& frame : file.frames) {
         for (const AseCel& cel : frame.cels) {
             if (drawn[cel.layer] && cel.opacity != Opaque) return false;
         }
     }
+    // The background shows every entry opaque; other layers, as the palette has it.
     for (const std::vector<AseColour>& palette : file.palettes) {
         for (std::size_t i = 0; i < palette.size(); ++i) {
-            const bool drawable = i != file.transparent_index || background;
-            if (drawable && palette[i].alpha != Opaque) return false;
+            if (i != file.transparent_index && palette[i].alpha != Opaque) return false;
         }
     }
     return true;
