@@ -18,6 +18,11 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 unsigned times_opacity(unsigned a, unsigned b) { return (a * b + 127) / 255; }
 
+bool is_empty(std::uint32_t tile, const AseTilemap& tilemap, const AseTileset& tileset)
+{
+    return tileset.zero_is_empty() ? (tile & tilemap.id_mask) == 0 : tile == tilemap.all_ones();
+}
+
 // Pixels, half-open, on the canvas.
 struct Rect {
     std::int64_t left = 0;
@@ -91,12 +96,16 @@ void AseComposer::State::choose(const AseLayerChoice& choice)
 {
     const std::vector<AseLayer>& layers = file.layers;
     const std::set<std::string> names(choice.names.begin(), choice.names.end());
+    std::string missing;
     for (const std::string& name : names) {
         if (std::none_of(layers.begin(), layers.end(), [&](const AseLayer& l) { return l.name == name; })) {
-            std::string known;
-            for (const AseLayer& l : layers) known += (known.empty() ? "" : ", ") + quoted(l.name);
-            throw AseError("no layer is named " + quoted(name) + "; the file's layers are " + known);
+            missing += (missing.empty() ? "" : ", ") + quoted(name);
         }
+    }
+    if (!missing.empty()) {
+        std::string known;
+        for (const AseLayer& l : layers) known += (known.empty() ? "" : ", ") + quoted(l.name);
+        throw AseError("no layer is named " + missing + "; the file's layers are " + (known.empty() ? "none" : known));
     }
     // Parents come before their children, so one pass down the layers sees
     // each group's answer before its children ask for it.
@@ -145,7 +154,7 @@ void AseComposer::State::check_tilemaps()
                     if (cel.layer != i) continue;
                     const AseTilemap& tilemap = file.tilemaps[cel.content];
                     for (const std::uint32_t tile : tilemap.tiles) {
-                        if ((tile & tilemap.diagonal_flip_mask) != 0 && tile != tilemap.all_ones()) {
+                        if ((tile & tilemap.diagonal_flip_mask) != 0 && !is_empty(tile, tilemap, *tileset)) {
                             throw AseError(named + " has tiles of " + std::to_string(tileset->tile_width) + " x " +
                                            std::to_string(tileset->tile_height) +
                                            " pixels, which cannot be flipped on their diagonal");
@@ -351,8 +360,7 @@ void AseComposer::State::gather_tiles(const AseTilemap& tilemap, const AseTilese
     for (std::size_t i = 0; i < count; ++i) {
         const std::int64_t tx = left + static_cast<std::int64_t>(i);
         const std::uint32_t tile = tiles[tx / tile_width];
-        const std::uint32_t id = tile & tilemap.id_mask;
-        const bool empty = tileset.zero_is_empty() ? id == 0 : tile == tilemap.all_ones();
+        const bool empty = is_empty(tile, tilemap, tileset);
         present_row[i] = empty ? 0 : 1;
         if (empty) {
             std::fill_n(&native_row[i * pixel_bytes], pixel_bytes, 0);
@@ -363,7 +371,7 @@ void AseComposer::State::gather_tiles(const AseTilemap& tilemap, const AseTilese
         if ((tile & tilemap.x_flip_mask) != 0) u = tile_width - 1 - u;
         if ((tile & tilemap.diagonal_flip_mask) != 0) std::swap(u, w);
         const std::size_t at =
-                (std::size_t{id} * static_cast<std::size_t>(tile_height) + static_cast<std::size_t>(w)) *
+                (std::size_t{tile & tilemap.id_mask} * static_cast<std::size_t>(tile_height) + static_cast<std::size_t>(w)) *
                         static_cast<std::size_t>(tile_width) +
                 static_cast<std::size_t>(u);
         std::copy_n(&tileset.pixels[at * pixel_bytes], pixel_bytes, &native_row[i * pixel_bytes]);
