@@ -14,7 +14,7 @@ namespace tess {
 struct AseLayerChoice {
     enum class Kind {
         Visible,        // every visible layer
-        Only,           // the named layers, visible or not; a named group brings its visible children
+        Only,           // the named layers, visible or not (reference layers too); a named group brings its visible children
         VisibleExcept,  // every visible layer but the named ones; a named group takes its children along
     };
     Kind kind = Kind::Visible;
@@ -51,9 +51,10 @@ struct AseIndexedPicture {
 // are per channel and clamped.
 class AseComposer {
 public:
-    // Throws AseError for a chosen name that no layer has, and for a chosen
-    // tilemap layer whose tiles the file does not hold or whose non-square
-    // tiles are flipped on their diagonal.
+    // Keeps `file`, which must outlive it. Throws AseError naming every
+    // chosen name that no layer has, and for a chosen tilemap layer whose
+    // tiles the file does not hold or whose non-square tiles are flipped on
+    // their diagonal.
     explicit AseComposer(const AseFile& file, const AseLayerChoice& choice = {});
     ~AseComposer();
     AseComposer(const AseComposer&) = delete;
