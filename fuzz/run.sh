@@ -16,7 +16,7 @@ fi
 seconds=$1
 fuzz_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build_dir=$(cd "${2:-$fuzz_dir/../build/fuzz}" && pwd)
-targets=(tessdec tessenc png gif manifest atlas)
+targets=(tessdec tessenc png gif manifest atlas ase)
 
 # Leaks must fail the run even if the caller's environment turned them off.
 # A smaller quarantine of freed memory keeps the sanitizer's own footprint
