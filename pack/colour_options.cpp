@@ -1,5 +1,6 @@
 #include "pack/colour_options.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -11,12 +12,9 @@ namespace tess {
 
 namespace {
 
-constexpr std::array<std::pair<Dither, std::string_view>, 4> DitherNames{{
-    {Dither::None, "none"},
-    {Dither::FloydSteinberg, "floyd-steinberg"},
-    {Dither::Bayer4, "bayer4"},
-    {Dither::Bayer8, "bayer8"},
-}};
+// In the order of Dither's values.
+constexpr std::array<std::string_view, 4> DitherNames{"none", "floyd-steinberg", "bayer4", "bayer8"};
+static_assert(static_cast<std::size_t>(Dither::Bayer8) + 1 == DitherNames.size());
 
 [[noreturn]] void fail(const toml::node& node, const std::string& file, const std::string& what)
 {
@@ -51,20 +49,22 @@ std::optional<Rgb> parse_colour(std::string_view text)
 
 }  // namespace
 
+std::span<const std::string_view> dither_names()
+{
+    return DitherNames;
+}
+
 std::optional<Dither> parse_dither(std::string_view text)
 {
-    for (const auto& [dither, name] : DitherNames) {
-        if (name == text) return dither;
-    }
-    return std::nullopt;
+    const auto found = std::find(DitherNames.begin(), DitherNames.end(), text);
+    if (found == DitherNames.end()) return std::nullopt;
+    return static_cast<Dither>(found - DitherNames.begin());
 }
 
 std::string_view dither_name(Dither dither)
 {
-    for (const auto& [value, name] : DitherNames) {
-        if (value == dither) return name;
-    }
-    return "none";
+    const auto index = static_cast<std::size_t>(dither);
+    return index < DitherNames.size() ? DitherNames[index] : DitherNames[0];
 }
 
 void read_colour_keys(const toml::table& table, ColourOptions& options, const std::string& file, const std::string& in)
@@ -72,7 +72,7 @@ void read_colour_keys(const toml::table& table, ColourOptions& options, const st
     if (const toml::node* node = table.get("dither")) {
         const auto text = node->value<std::string_view>();
         const auto dither = node->is_string() ? parse_dither(*text) : std::nullopt;
-        if (!dither) fail(*node, file, "'dither' must be one of none, floyd-steinberg, bayer4, bayer8" + in);
+        if (!dither) fail(*node, file, "'dither' must be one of " + listed(dither_names()) + in);
         options.dither = *dither;
     }
     if (const toml::node* node = table.get("alpha_threshold")) {

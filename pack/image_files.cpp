@@ -1,6 +1,7 @@
 #include "pack/image_files.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "png/png_writer.hpp"
 #include "xpm/indexed.hpp"
@@ -15,6 +16,26 @@ std::string_view extension_of(ImageFormat format)
     case ImageFormat::Gif: return ".gif";
     }
     return ".png";
+}
+
+namespace {
+
+// In the order of ImageFormat's values.
+constexpr std::array<std::string_view, 3> ImageFormatNames{"png", "xpm", "gif"};
+static_assert(static_cast<std::size_t>(ImageFormat::Gif) + 1 == ImageFormatNames.size());
+
+}  // namespace
+
+std::span<const std::string_view> image_format_names()
+{
+    return ImageFormatNames;
+}
+
+std::optional<ImageFormat> parse_image_format(std::string_view text)
+{
+    const auto found = std::find(ImageFormatNames.begin(), ImageFormatNames.end(), text);
+    if (found == ImageFormatNames.end()) return std::nullopt;
+    return static_cast<ImageFormat>(found - ImageFormatNames.begin());
 }
 
 std::optional<std::uint8_t> transparent_index(const PixelUse& use)

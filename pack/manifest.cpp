@@ -320,7 +320,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
     }
     if (const toml::node* metric = root.get("metric")) {
         const auto parsed = parse_metric(check.text(*metric, "metric", ""));
-        if (!parsed) check.fail(metric, "'metric' must be one of L1, L2, L3, L4, oklab");
+        if (!parsed) check.fail(metric, "'metric' must be one of " + listed(metric_names()));
         manifest.metric = *parsed;
     }
     if (const toml::node* strict = root.get("strict")) {

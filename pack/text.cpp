@@ -103,6 +103,16 @@ std::string json_string(std::string_view text) { return quoted_string(text); }
 
 std::string toml_string(std::string_view text) { return quoted_string(text); }
 
+std::string listed(std::span<const std::string_view> names)
+{
+    std::string text;
+    for (const std::string_view name : names) {
+        if (!text.empty()) text += ", ";
+        text += name;
+    }
+    return text;
+}
+
 std::string named_text(std::string_view key, std::string_view text, Notation notation)
 {
     const bool toml = notation == Notation::Toml;

@@ -1,25 +1,34 @@
 #include "palette/metric.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace tess {
+
+namespace {
+
+// In the order of Metric's values.
+constexpr std::array<std::string_view, 5> MetricNames{"L1", "L2", "L3", "L4", "oklab"};
+static_assert(static_cast<std::size_t>(Metric::OkLab) + 1 == MetricNames.size());
+
+}  // namespace
+
+std::span<const std::string_view> metric_names()
+{
+    return MetricNames;
+}
 
 std::optional<Metric> parse_metric(std::string_view text)
 {
-    for (const Metric metric : {Metric::L1, Metric::L2, Metric::L3, Metric::L4, Metric::OkLab}) {
-        if (text == metric_name(metric)) return metric;
-    }
-    return std::nullopt;
+    const auto found = std::find(MetricNames.begin(), MetricNames.end(), text);
+    if (found == MetricNames.end()) return std::nullopt;
+    return static_cast<Metric>(found - MetricNames.begin());
 }
 
 std::string_view metric_name(Metric metric)
 {
-    switch (metric) {
-    case Metric::L1: return "L1";
-    case Metric::L2: return "L2";
-    case Metric::L3: return "L3";
-    case Metric::L4: return "L4";
-    case Metric::OkLab: return "oklab";
-    }
-    return "";
+    const auto index = static_cast<std::size_t>(metric);
+    return index < MetricNames.size() ? MetricNames[index] : "";
 }
 
 }  // namespace tess

@@ -229,7 +229,9 @@ TEST(TesspackCommandLine, UsageErrorsExitWithTwo)
         EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << result.errors;
     }
     EXPECT_EQ(tesspack({"build", "--help"}, folder.path()).status, 0);
-    EXPECT_EQ(tesspack({"--version"}, folder.path()).status, 0);
+    const auto version = tesspack({"--version"}, folder.path());
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "tesspack " TESS_VERSION "\n");
 }
 
 // unpack writes only into the folder, never through a symlink, and nothing at

@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "completion.hpp"
 #include "disk.hpp"
 #include "files/file_stream.hpp"
 #include "pack/compare.hpp"
@@ -166,8 +167,7 @@ int run(const std::string& command, const Arguments& arguments)
         const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
         const std::vector<std::uint8_t> tile = read_user_input(arguments.input, MaxTileFileBytes);
         UnpackOptions options;
-        options.format = arguments.format == "xpm" ? ImageFormat::Xpm : ImageFormat::Png;
-        if (arguments.format == "gif") options.format = ImageFormat::Gif;
+        options.format = *parse_image_format(arguments.format);
         options.sheets = arguments.sheets;
         options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
         if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
@@ -244,7 +244,7 @@ int flushed(int status)
 int tesspack(int argc, char** argv)
 {
     CLI::App app{"Builds whole tile files (.til) from a manifest and pictures, and unpacks them again.", "tesspack"};
-    app.set_version_flag("--version", "tesspack 1.0");
+    app.set_version_flag("--version", "tesspack " TESS_VERSION);
     app.require_subcommand(1);
     Arguments arguments;
     const auto output_option = [&](CLI::App* command, const std::string& help) {
@@ -258,9 +258,9 @@ int tesspack(int argc, char** argv)
         ->required();
     output_option(build, "The tile file to write, or a folder to write it into (default: the manifest's `output`)");
     build->add_option("--metric", arguments.metric, "Colour distance for colours not in the palette")
-        ->check(CLI::IsMember({"L1", "L2", "L3", "L4", "oklab"}));
+        ->check(CLI::IsMember(metric_names()));
     build->add_option("--dither", arguments.dither, "Dithering for every scene: none, floyd-steinberg, bayer4, bayer8")
-        ->check(CLI::IsMember({"none", "floyd-steinberg", "bayer4", "bayer8"}));
+        ->check(CLI::IsMember(dither_names()));
     build->add_flag("--report", arguments.report, "Print what the mapping did to each scene's colours");
     build->add_flag("--report-json", arguments.report_json, "The same as JSON, for scripts");
     build->add_option("--max-size", arguments.max_size, "Refuse a tile file larger than this many bytes (default 256 MiB)");
@@ -270,9 +270,9 @@ int tesspack(int argc, char** argv)
     output_option(compare, "The PNG to write")->required();
     compare->add_option("--scale", arguments.scale, "Each pixel as N x N pixels")->check(CLI::Range(1, 16));
     compare->add_option("--metric", arguments.metric, "Colour distance, as for build")
-        ->check(CLI::IsMember({"L1", "L2", "L3", "L4", "oklab"}));
+        ->check(CLI::IsMember(metric_names()));
     compare->add_option("--dither", arguments.dither, "Dithering for every scene, as for build")
-        ->check(CLI::IsMember({"none", "floyd-steinberg", "bayer4", "bayer8"}));
+        ->check(CLI::IsMember(dither_names()));
     compare->add_option("--max-size", arguments.max_size, "As for build");
 
     CLI::App* unpack = app.add_subcommand("unpack", "Write every image and a manifest that builds the file again");
@@ -280,7 +280,7 @@ int tesspack(int argc, char** argv)
     output_option(unpack, "The folder to write into (default: FILE without .til)");
     unpack->add_option("--format", arguments.format,
                        "Image files: png (indexed, in the palette), xpm, or gif (one animated GIF a view)")
-        ->check(CLI::IsMember({"png", "xpm", "gif"}));
+        ->check(CLI::IsMember(image_format_names()));
     unpack->add_flag("--sheets", arguments.sheets, "One sheet a scene: a row a view, a column a frame");
     unpack->add_option("--max-files", arguments.max_files, "Refuse to write more files than this (default 100000)");
 
@@ -311,6 +311,11 @@ int tesspack(int argc, char** argv)
     CLI::App* dump = app.add_subcommand("dump", "Write a tile file as text, a line a row of pixels (for git diff)");
     dump->add_option("FILE", arguments.input, "The tile file, or - for standard input")->required();
 
+    if (argc > 2 && std::string_view(argv[1]) == "--list-values") {
+        if (list_completion_values(app, std::span(argv + 2, argv + argc), std::cout)) return flushed(0);
+        say("--list-values takes commands, options [COMMAND], metric, dither or format");
+        return UsageError;
+    }
     if (argc > 1 && argv[1][0] != '-' && std::find(std::begin(Commands), std::end(Commands), std::string_view(argv[1])) == std::end(Commands)) {
         say(std::string("unknown command '") + argv[1] + "'; the commands are build, unpack, verify, list, preview, palette, diff, dump and compare (see tesspack --help)");
         return UsageError;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "palette/palette.hpp"
@@ -12,6 +13,9 @@ namespace tess {
 // still parts of an animation still.
 enum class Dither { None, FloydSteinberg, Bayer4, Bayer8 };
 
+// Every name parse_dither accepts, in the order of Dither's values: the one
+// list that messages, the command line and its completion offer.
+std::span<const std::string_view> dither_names();
 std::optional<Dither> parse_dither(std::string_view text);
 std::string_view dither_name(Dither dither);
 

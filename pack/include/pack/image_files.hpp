@@ -16,6 +16,12 @@ enum class ImageFormat { Png, Xpm, Gif };
 
 std::string_view extension_of(ImageFormat format);
 
+// Every name parse_image_format accepts ("png", "xpm", "gif"), in the order
+// of ImageFormat's values: the one list the command line and its completion
+// offer.
+std::span<const std::string_view> image_format_names();
+std::optional<ImageFormat> parse_image_format(std::string_view text);
+
 // The entry unpacked PNGs erase with: a duplicate black that the nearest-colour
 // mapping never produces (it gives the lowest index of equal colours).
 inline constexpr std::uint8_t PreferredTransparentIndex = 254;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ std::string json_string(std::string_view text);
 
 // A TOML basic string, escaped the same way. The text must be UTF-8.
 std::string toml_string(std::string_view text);
+
+// Names as a message lists them: "a, b, c".
+std::string listed(std::span<const std::string_view> names);
 
 // Text as written where a name may not be UTF-8: `key = "text"`, or
 // `key_bytes = [1, 2, 3]` in the given form (TOML or JSON).

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "palette/palette.hpp"
@@ -12,6 +13,10 @@ namespace tess {
 // three channels of |difference| to the power 1, 2, 3 or 4 (L1 to L4), or
 // straight-line distance in OKLab.
 enum class Metric { L1, L2, L3, L4, OkLab };
+
+// Every name parse_metric accepts, in the order of Metric's values: the one
+// list that messages, the command line and its completion offer.
+std::span<const std::string_view> metric_names();
 
 // Exact and case-sensitive: "L1" to "L4" or "oklab".
 std::optional<Metric> parse_metric(std::string_view text);
