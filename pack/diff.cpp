@@ -109,8 +109,8 @@ public:
     {
         return again([&] { return reader_->data(); });
     }
-    // Damage in the data is the file's own (the survey skips data), unless
-    // the file changed.
+    // Damage in an image's data is the file's own (the survey does not
+    // decode it), unless the file changed.
     Image image(std::span<const std::uint8_t> data)
     {
         try {

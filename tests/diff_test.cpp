@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -165,6 +166,144 @@ TEST(Diff, PictureAndJsonOfAChange)
     EXPECT_EQ(outcome.images_changed, 1u);
     ASSERT_GT(outcome.picture.size(), 8u);
     EXPECT_EQ(outcome.picture[1], 'P');
+}
+
+// Scenes s0, s1, ... of two frames, each image its own.
+std::vector<Scene> numbered_scenes(int count)
+{
+    std::vector<Scene> scenes;
+    for (int i = 0; i < count; ++i) scenes.push_back({"s" + std::to_string(i), 2, {sprite(12, 2 * i), sprite(12, 2 * i + 1)}});
+    return scenes;
+}
+
+// A file whose bytes are others from its second reading on: one rewritten
+// between the survey and the comparison.
+class RewrittenInput final : public TileInput {
+public:
+    RewrittenInput(const Bytes& first, const Bytes& later) : first_("b.til", first), later_("b.til", later) {}
+    const std::string& name() const override { return first_.name(); }
+    std::streambuf& at(std::uint64_t offset) override { return readings_++ == 0 ? first_.at(offset) : later_.at(offset); }
+
+private:
+    MemoryTileInput first_, later_;
+    int readings_ = 0;
+};
+
+// A real file rewritten in place, shorter, between the survey and the
+// comparison, read through one open stream.
+class RewrittenFile final : public TileInput {
+public:
+    RewrittenFile(std::filesystem::path path, Bytes later) : path_(std::move(path)), later_(std::move(later)) {}
+    const std::string& name() const override { return input_.name(); }
+    std::streambuf& at(std::uint64_t offset) override
+    {
+        if (readings_++ == 1) testing::write_file(path_, std::string(later_.begin(), later_.end()));
+        return input_.at(offset);
+    }
+
+private:
+    std::filesystem::path path_;
+    Bytes later_;
+    std::filebuf file_ = [this] {
+        std::filebuf file;
+        file.open(path_, std::ios::in | std::ios::binary);
+        return file;
+    }();
+    StreamTileInput input_{"b.til", file_};
+    int readings_ = 0;
+};
+
+TEST(Diff, AFileChangedBetweenItsReadingsIsSaidToHaveChanged)
+{
+    const std::vector<Scene> scenes = numbered_scenes(6);
+    const Bytes a = tile(scenes);
+    const Bytes b = tile({scenes.rbegin(), scenes.rend()});
+    Bytes renamed = b;
+    *std::search(renamed.begin(), renamed.end(), std::begin("s2"), std::end("s2")) = 't';
+    testing::TempFolder folder;
+    testing::write_file(folder / "b.til", std::string(b.begin(), b.end()));
+    const struct {
+        const char* what;
+        std::function<std::unique_ptr<TileInput>()> b;
+    } cases[] = {
+        {"cut short", [&] { return std::make_unique<RewrittenInput>(b, Bytes(b.begin(), b.begin() + b.size() / 2)); }},
+        {"another, smaller file", [&] { return std::make_unique<RewrittenInput>(b, tile({scenes[5], scenes[4]})); }},
+        {"a scene renamed", [&] { return std::make_unique<RewrittenInput>(b, renamed); }},
+        {"a real file rewritten smaller", [&] { return std::make_unique<RewrittenFile>(folder / "b.til", tile({scenes[5]})); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryTileInput in_a("a.til", a);
+        const std::unique_ptr<TileInput> in_b = c.b();
+        std::ostringstream out;
+        try {
+            diff_tile_files(in_a, *in_b, out);
+            ADD_FAILURE() << "no error: " << out.str();
+        } catch (const PackError& error) {
+            EXPECT_EQ(error.where().file, "b.til");
+            EXPECT_TRUE(std::string(error.what()).starts_with("changed while it was read")) << error.what();
+        }
+    }
+}
+
+// Bytes served a few at a time, as reads of a file would be, and counted.
+class CountedInput final : public TileInput {
+public:
+    explicit CountedInput(Bytes bytes) : bytes_(std::move(bytes)) {}
+    const std::string& name() const override { return name_; }
+    std::streambuf& at(std::uint64_t offset) override
+    {
+        buffer_.next = static_cast<std::size_t>(offset);
+        buffer_.setg(nullptr, nullptr, nullptr);
+        return buffer_;
+    }
+    std::size_t read() const { return buffer_.read; }
+    std::size_t size() const { return bytes_.size(); }
+
+private:
+    struct Buffer : std::streambuf {
+        explicit Buffer(Bytes& bytes) : bytes(bytes) {}
+        int_type underflow() override
+        {
+            const std::size_t count = std::min<std::size_t>(64, bytes.size() - std::min(next, bytes.size()));
+            if (count == 0) return traits_type::eof();
+            char* at = reinterpret_cast<char*>(bytes.data() + next);
+            setg(at, at, at + count);
+            next += count;
+            read += count;
+            return traits_type::to_int_type(*at);
+        }
+        using std::streambuf::setg;
+        Bytes& bytes;
+        std::size_t next = 0, read = 0;
+    };
+    Bytes bytes_;
+    std::string name_ = "counted.til";
+    Buffer buffer_{bytes_};
+};
+
+// However B's scenes are ordered against A's, each file is read about twice
+// through: once to find its scenes, once at those compared.
+TEST(Diff, ReadsEachFileABoundedNumberOfTimes)
+{
+    const std::vector<Scene> scenes = numbered_scenes(40);
+    std::vector<Scene> swapped = scenes;
+    for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+    const struct {
+        const char* what;
+        std::vector<Scene> a, b;
+    } cases[] = {
+        {"B reversed", scenes, {scenes.rbegin(), scenes.rend()}},
+        {"A reversed", {scenes.rbegin(), scenes.rend()}, scenes},
+        {"pairs swapped", scenes, swapped},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CountedInput a(tile(c.a)), b(tile(c.b));
+        std::ostringstream out;
+        diff_tile_files(a, b, out);
+        for (const CountedInput* side : {&a, &b}) EXPECT_LE(side->read(), 2 * side->size() + 40 * 64);
+    }
 }
 
 std::string golden(const std::string& name)
