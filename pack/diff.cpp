@@ -125,7 +125,7 @@ public:
     // that showed.
     void check_unchanged() const
     {
-        if (input_.changed()) fail_changed("compare it again once it is still");
+        if (input_.changed()) fail("changed while it was read; compare it again once it is still");
     }
 
     TileHeader header{};
