@@ -45,7 +45,8 @@ DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c)
     return traits_type::not_eof(c);
 }
 
-DescriptorBuffer::pos_type DescriptorBuffer::seekoff(off_type offset, std::ios_base::seekdir way, std::ios_base::openmode)
+DescriptorBuffer::pos_type DescriptorBuffer::seekoff(off_type offset, std::ios_base::seekdir way,
+                                                     std::ios_base::openmode)
 {
     const pos_type failed(off_type(-1));
     // What was read before a write is no longer where the descriptor stands.

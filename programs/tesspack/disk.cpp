@@ -21,6 +21,14 @@ constexpr std::size_t MaxFolderNames = 1'000'000;
 
 const std::string ChangedWhileRead = "changed while it was read; read it again once it is still";
 
+// Says why an input could not be read whole.
+void check_read_whole(const std::error_code& error, const std::string& shown, std::size_t max_bytes)
+{
+    if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
+    if (error == files::Refusal::changed_while_read) fail(shown, ChangedWhileRead);
+    if (error) fail(shown, "cannot read: " + error.message());
+}
+
 // Why a name cannot be written, in the words the user sees after it.
 std::string refusal(const std::error_code& error)
 {
@@ -55,10 +63,7 @@ std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t m
 {
     std::error_code error;
     std::vector<std::uint8_t> bytes = files::read_input(path, max_bytes, error, id);
-    const std::string shown = path == "-" ? "standard input" : path;
-    if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
-    if (error == files::Refusal::changed_while_read) fail(shown, ChangedWhileRead);
-    if (error) fail(shown, "cannot read: " + error.message());
+    check_read_whole(error, path == "-" ? "standard input" : path, max_bytes);
     return bytes;
 }
 
@@ -88,8 +93,7 @@ DiskTileInput::DiskTileInput(const std::string& path, std::size_t max_bytes)
     if (!files::is_regular_file(fd.get())) {
         std::error_code error;
         std::vector<std::uint8_t> bytes = files::read_descriptor(fd.get(), max_bytes, error);
-        if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
-        if (error) fail(shown, "cannot read: " + error.message());
+        check_read_whole(error, shown, max_bytes);
         source_ = std::make_unique<MemoryTileInput>(shown, std::move(bytes));
         return;
     }

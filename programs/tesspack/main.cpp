@@ -111,14 +111,15 @@ bool is_gif_path(const std::string& path)
     return ending == ".gif";
 }
 
-// diff's two inputs: standard input, a pipe or a FIFO can be read only once,
-// so it cannot be both.
+// diff's two inputs: standard input, a pipe, a FIFO or a device can be read
+// once, so it cannot be both.
 void check_read_once(const std::string& a, const std::string& b)
 {
     if (a == "-" && b == "-") throw UsageFault("standard input can be read once: give - for A or for B, not both");
     const auto first = files::identify_user_input(a), second = files::identify_user_input(b);
     if (first && second && first->id == second->id && !first->regular) {
-        throw UsageFault(a + " and " + b + " are the same pipe, which can be read once: give it for A or for B, not both");
+        throw UsageFault(a + " and " + b +
+                         " are one pipe, FIFO or device, which can be read once: give it for A or for B, not both");
     }
 }
 
