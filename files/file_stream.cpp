@@ -45,6 +45,40 @@ DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c)
     return traits_type::not_eof(c);
 }
 
+DescriptorBuffer::pos_type DescriptorBuffer::seekoff(off_type offset, std::ios_base::seekdir way,
+                                                     std::ios_base::openmode)
+{
+    const pos_type failed(off_type(-1));
+    // What was read before a write is no longer where the descriptor stands.
+    if (pptr() != pbase()) setg(input_.get(), input_.get(), input_.get());
+    if (!write_buffered()) return failed;
+    // The descriptor stands at the end of what is buffered.
+    const off_t end_of_buffer = ::lseek(fd_, 0, SEEK_CUR);
+    if (end_of_buffer < 0) return failed;
+    const off_type ahead = egptr() - gptr();
+    off_type target = offset;
+    if (way == std::ios_base::cur) target += end_of_buffer - ahead;
+    if (way == std::ios_base::end) {
+        target = ::lseek(fd_, offset, SEEK_END);
+        setg(input_.get(), input_.get(), input_.get());
+        return target < 0 ? failed : pos_type(target);
+    }
+    if (target < 0) return failed;
+    const off_type buffered = egptr() - eback();
+    if (target >= end_of_buffer - buffered && target <= end_of_buffer) {
+        setg(eback(), egptr() - (end_of_buffer - target), egptr());
+        return target;
+    }
+    if (::lseek(fd_, target, SEEK_SET) < 0) return failed;
+    setg(input_.get(), input_.get(), input_.get());
+    return target;
+}
+
+DescriptorBuffer::pos_type DescriptorBuffer::seekpos(pos_type position, std::ios_base::openmode which)
+{
+    return seekoff(off_type(position), std::ios_base::beg, which);
+}
+
 int DescriptorBuffer::sync()
 {
     return write_buffered() ? 0 : -1;

@@ -24,6 +24,7 @@ public:
         case Refusal::is_the_input: return "the file is the input";
         case Refusal::too_large: return "the file is too large";
         case Refusal::outside_folder: return "is outside the folder";
+        case Refusal::changed_while_read: return "the file changed while it was read";
         }
         return "unknown refusal";
     }
@@ -40,6 +41,11 @@ bool same_file(int a, int b)
 {
     const std::optional<FileId> first = file_id_of(a);
     return first && first == file_id_of(b);
+}
+
+FileVersion version(const struct stat& status)
+{
+    return {static_cast<std::uint64_t>(status.st_size), status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
 // Reads `fd` to its end. More than `max_bytes` is refused (too_large) as soon
@@ -248,9 +254,17 @@ std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_by
 {
     const bool standard_input = path == "-";
     const Descriptor file(standard_input ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    const int fd = standard_input ? STDIN_FILENO : file.get();
+    if (!standard_input && !file) {
+        error = last_error();
+        return {};
+    }
+    return read_descriptor(standard_input ? STDIN_FILENO : file.get(), max_bytes, error, id);
+}
+
+std::vector<std::uint8_t> read_descriptor(int fd, std::size_t max_bytes, std::error_code& error, FileId* id)
+{
     struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
+    if (::fstat(fd, &status) != 0) {
         error = last_error();
         return {};
     }
@@ -259,7 +273,12 @@ std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_by
         error = std::make_error_code(std::errc::is_a_directory);
         return {};
     }
-    return read_to_end(fd, status, max_bytes, error);
+    std::vector<std::uint8_t> bytes = read_to_end(fd, status, max_bytes, error);
+    if (!error && S_ISREG(status.st_mode) && version_of(fd) != version(status)) {
+        error = Refusal::changed_while_read;
+        return {};
+    }
+    return bytes;
 }
 
 std::optional<FileId> file_id(int dir, const std::string& name)
@@ -287,6 +306,20 @@ bool is_regular_file(int fd)
 {
     struct stat status {};
     return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::optional<FileVersion> version_of(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return std::nullopt;
+    return version(status);
+}
+
+std::optional<InputIdentity> identify_user_input(const std::string& path)
+{
+    struct stat status {};
+    if ((path == "-" ? ::fstat(STDIN_FILENO, &status) : ::stat(path.c_str(), &status)) != 0) return std::nullopt;
+    return InputIdentity{{status.st_dev, status.st_ino}, S_ISREG(status.st_mode)};
 }
 
 Descriptor open_folder_beneath(int dir, const std::string& relative, std::error_code& error)

@@ -1,3 +1,4 @@
+// What changed between two tile files, each read through once to find its scenes and once more at those compared.
 #include "pack/diff.hpp"
 
 #include <algorithm>
@@ -15,16 +16,31 @@
 
 namespace tess {
 
-void MemoryTileInput::Buffer::start(std::span<std::uint8_t> bytes)
+void MemoryTileInput::Buffer::start(std::span<std::uint8_t> bytes, std::size_t offset)
 {
     char* begin = reinterpret_cast<char*>(bytes.data());
-    setg(begin, begin, begin + bytes.size());
+    setg(begin, begin + offset, begin + bytes.size());
 }
 
-std::streambuf& MemoryTileInput::open()
+std::streambuf& MemoryTileInput::at(std::uint64_t offset)
 {
-    buffer_.start(bytes_);
+    buffer_.start(bytes_, static_cast<std::size_t>(std::min<std::uint64_t>(offset, bytes_.size())));
     return buffer_;
+}
+
+StreamTileInput::StreamTileInput(std::string name, std::streambuf& stream)
+    : name_(std::move(name)), stream_(stream), start_(stream.pubseekoff(0, std::ios_base::cur, std::ios_base::in))
+{
+    if (start_ < 0) throw PackError("cannot be read again: it cannot be sought", in_file(name_));
+}
+
+std::streambuf& StreamTileInput::at(std::uint64_t offset)
+{
+    const std::streamoff place = start_ + static_cast<std::streamoff>(offset);
+    if (stream_.pubseekpos(place, std::ios_base::in) != std::streampos(place)) {
+        throw PackError("cannot go back to byte " + std::to_string(offset) + " of it", in_file(name_));
+    }
+    return stream_;
 }
 
 namespace {
@@ -32,48 +48,46 @@ namespace {
 struct SceneInfo {
     std::string name;
     int frames = 0;
+    std::uint64_t offset = 0;  // of its record, in bytes
 };
 
-// One file being read, its faults raised as PackError naming it.
+// One file being read, its faults raised as PackError naming it. The survey
+// reads it through; the comparison then goes straight to the scenes it
+// compares and checks that each is where and what the survey found.
 class Side {
 public:
     explicit Side(TileInput& input) : input_(input) {}
 
-    template <typename Action>
-    auto guarded(Action action)
-    {
-        try {
-            return action();
-        } catch (const TileError& damage) {
-            throw PackError("damaged, so it cannot be compared: " + std::string(damage.what()), in_file(input_.name()));
-        } catch (const std::ios_base::failure&) {
-            throw PackError("cannot read", in_file(input_.name()));
-        }
-    }
-
     // Reads the whole file once: the header, each scene, the trailing bytes.
     void survey()
     {
-        guarded([&] {
-            reopen();
-            for (auto part = reader_->next(); part != TileFileReader::Part::End; part = reader_->next()) {
-                if (part == TileFileReader::Part::Scene) scenes.push_back({reader_->scene().name, reader_->scene().frames});
+        try {
+            TileFileReader reader(input_.at(0));
+            header = reader.header();
+            for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+                if (part == TileFileReader::Part::Scene) {
+                    scenes.push_back({reader.scene().name, reader.scene().frames, reader.offset()});
+                }
             }
-            trailing = reader_->trailing_bytes();
-            scene_ = static_cast<int>(scenes.size());  // past the last
-        });
+            trailing = reader.trailing_bytes();
+        } catch (const TileError& damage) {
+            if (input_.changed()) fail_changed(damage.what());
+            fail("damaged, so it cannot be compared: " + std::string(damage.what()));
+        } catch (const std::ios_base::failure&) {
+            fail("cannot read");
+        }
     }
 
-    // Puts the reader at scene `number`'s record, from the start again when
-    // it is behind.
+    // Puts the reader at scene `number`'s record, where the survey found it.
     void go_to_scene(int number)
     {
-        guarded([&] {
-            if (!(scene_ < number || (scene_ == number && fresh_))) reopen();
-            while (!(scene_ == number && fresh_)) {
-                const auto part = reader_->next();
-                fresh_ = part == TileFileReader::Part::Scene;
-                if (fresh_) scene_ = reader_->scene_number();
+        const SceneInfo& scene = scenes[static_cast<std::size_t>(number)];
+        again([&] {
+            reader_.emplace(input_.at(scene.offset), header, number, scene.offset);
+            if (reader_->next() != TileFileReader::Part::Scene || reader_->scene().name != scene.name ||
+                reader_->scene().frames != scene.frames) {
+                fail_changed("scene " + std::to_string(number) + " is not at byte " + std::to_string(scene.offset) +
+                             " as it was");
             }
         });
     }
@@ -81,23 +95,37 @@ public:
     // Moves forward within the scene to the image at `view`, `frame`.
     void go_to_image(int view, int frame)
     {
-        guarded([&] {
-            for (;;) {
-                reader_->next();
-                fresh_ = false;
+        again([&] {
+            while (reader_->next() == TileFileReader::Part::Image) {
                 if (reader_->place().view == view && reader_->place().frame == frame) return;
             }
+            fail_changed("scene " + std::to_string(reader_->scene_number()) + " has no image at view " +
+                         std::to_string(view) + ", frame " + std::to_string(frame));
         });
     }
 
     int height() const { return reader_->image().height; }
     std::span<const std::uint8_t> data()
     {
-        return guarded([&] { return reader_->data(); });
+        return again([&] { return reader_->data(); });
     }
+    // Damage in an image's data is the file's own (the survey does not
+    // decode it), unless the file changed.
     Image image(std::span<const std::uint8_t> data)
     {
-        return guarded([&] { return decode_image(data, height(), reader_->location()); });
+        try {
+            return decode_image(data, height(), reader_->location());
+        } catch (const TileError& damage) {
+            if (input_.changed()) fail_changed(damage.what());
+            fail("damaged, so it cannot be compared: " + std::string(damage.what()));
+        }
+    }
+
+    // Raises when the file changed since it was opened, however little of
+    // that showed.
+    void check_unchanged() const
+    {
+        if (input_.changed()) fail("changed while it was read; compare it again once it is still");
     }
 
     TileHeader header{};
@@ -105,18 +133,28 @@ public:
     std::uint64_t trailing = 0;
 
 private:
-    void reopen()
+    // What the survey read without fault is read again: a fault now means
+    // the bytes are not those it read.
+    template <typename Action>
+    auto again(Action action) -> decltype(action())
     {
-        reader_.emplace(input_.open());
-        header = reader_->header();
-        scene_ = -1;
-        fresh_ = false;
+        try {
+            return action();
+        } catch (const TileError& damage) {
+            fail_changed(damage.what());
+        } catch (const std::ios_base::failure&) {
+            fail("cannot read");
+        }
+    }
+
+    [[noreturn]] void fail(const std::string& what) const { throw PackError(what, in_file(input_.name())); }
+    [[noreturn]] void fail_changed(const std::string& what) const
+    {
+        fail((input_.changed() ? "changed while it was read: " : "changed while it was read, or is damaged: ") + what);
     }
 
     TileInput& input_;
     std::optional<TileFileReader> reader_;
-    int scene_ = -1;
-    bool fresh_ = false;  // the reader is at scene_'s record, no image read yet
 };
 
 std::string label(const SceneInfo& scene, int number)
@@ -410,6 +448,8 @@ DiffOutcome diff_tile_files(TileInput& a, TileInput& b, std::ostream& out, const
         }
     }
     report_added(sb.scenes.size());
+    sa.check_unchanged();
+    sb.check_unchanged();
     if (sa.trailing != sb.trailing) {
         report.number("bytes after the last scene", static_cast<int>(std::min<std::uint64_t>(sa.trailing, 1u << 30)),
                       static_cast<int>(std::min<std::uint64_t>(sb.trailing, 1u << 30)));

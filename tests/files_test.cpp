@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <thread>
 
+#include "files/file_stream.hpp"
 #include "files/safe_open.hpp"
 #include "program_runner.hpp"
 
@@ -289,6 +291,39 @@ TEST(ReadInput, TakesPipesAndStandardInputWithinTheLimit)
     const std::vector<std::uint8_t> status = files::read_input("/proc/self/status", 1 << 20, error);
     EXPECT_FALSE(error);
     EXPECT_NE(std::string(status.begin(), status.end()).find("\nnonvoluntary_ctxt_switches:"), std::string::npos);
+}
+
+// A regular file read through one descriptor goes back and forward, within
+// what is buffered and past it; a write to it shows in its version.
+TEST(DescriptorBuffer, SeeksWithinAndBeyondWhatItBuffered)
+{
+    const TempFolder folder;
+    const std::vector<std::uint8_t> content = generated(200000);
+    write_file(folder / "f", std::string(content.begin(), content.end()));
+    std::error_code error;
+    files::FileStream file(files::open_input((folder / "f").string(), error));
+    std::streambuf& in = *file.rdbuf();
+    ASSERT_EQ(in.sbumpc(), content[0]);
+    using std::ios_base;
+    const struct {
+        std::streamoff offset;
+        ios_base::seekdir way;
+        std::streamoff at;
+    } seeks[] = {
+        {100, ios_base::beg, 100},  {-50, ios_base::cur, 50},     {150000, ios_base::beg, 150000},  // within, then past
+        {10, ios_base::beg, 10},    {-3, ios_base::end, 199997}, {0, ios_base::cur, 199997},
+    };
+    for (const auto& seek : seeks) {
+        EXPECT_EQ(in.pubseekoff(seek.offset, seek.way, ios_base::in), std::streampos(seek.at)) << seek.offset;
+        EXPECT_EQ(in.sgetc(), content[static_cast<std::size_t>(seek.at)]) << seek.offset;
+    }
+    const std::optional<files::FileVersion> before = files::version_of(file.descriptor());
+    std::ofstream(folder / "f", std::ios::app) << "more";
+    EXPECT_NE(files::version_of(file.descriptor()), before);
+
+    const testing::Pipe pipe("abc");
+    files::FileStream piped(files::Descriptor(::dup(pipe.fd())));
+    EXPECT_EQ(piped.rdbuf()->pubseekoff(0, ios_base::beg, ios_base::in), std::streampos(std::streamoff(-1)));
 }
 
 TEST(FullDisk, IsReportedWithItsReason)

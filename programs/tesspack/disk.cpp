@@ -19,6 +19,16 @@ constexpr std::size_t MaxFolderNames = 1'000'000;
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, in_file(path)); }
 
+const std::string ChangedWhileRead = "changed while it was read; read it again once it is still";
+
+// Says why an input could not be read whole.
+void check_read_whole(const std::error_code& error, const std::string& shown, std::size_t max_bytes)
+{
+    if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
+    if (error == files::Refusal::changed_while_read) fail(shown, ChangedWhileRead);
+    if (error) fail(shown, "cannot read: " + error.message());
+}
+
 // Why a name cannot be written, in the words the user sees after it.
 std::string refusal(const std::error_code& error)
 {
@@ -53,30 +63,56 @@ std::vector<std::uint8_t> read_user_input(const std::string& path, std::size_t m
 {
     std::error_code error;
     std::vector<std::uint8_t> bytes = files::read_input(path, max_bytes, error, id);
-    const std::string shown = path == "-" ? "standard input" : path;
-    if (error == files::Refusal::too_large) fail(shown, "larger than " + std::to_string(max_bytes) + " bytes");
-    if (error) fail(shown, "cannot read: " + error.message());
+    check_read_whole(error, path == "-" ? "standard input" : path, max_bytes);
     return bytes;
 }
 
-DiskTileInput::DiskTileInput(const std::string& path, std::size_t max_bytes)
-    : path_(path), shown_(path == "-" ? "standard input" : path)
+namespace {
+
+files::Descriptor open_tile_file(const std::string& path, const std::string& shown)
 {
-    open();
-    if (!files::is_regular_file(stream_->descriptor())) {
-        memory_ = std::make_unique<MemoryTileInput>(shown_, read_user_input(path, max_bytes));
-        stream_.reset();
-    }
+    std::error_code error;
+    files::Descriptor fd = files::open_user_input(path, error);
+    if (error) fail(shown, "cannot read: " + error.message());
+    return fd;
 }
 
-std::streambuf& DiskTileInput::open()
+// A regular file's version, to be compared after reading; nothing for what
+// cannot change under the reader once read (a pipe).
+std::optional<files::FileVersion> version_to_keep(int fd)
 {
-    if (memory_) return memory_->open();
-    std::error_code error;
-    files::Descriptor fd = files::open_user_input(path_, error);
-    if (error) fail(shown_, "cannot read: " + error.message());
-    stream_ = std::make_unique<files::FileStream>(std::move(fd));
-    return *stream_->rdbuf();
+    return files::is_regular_file(fd) ? files::version_of(fd) : std::nullopt;
+}
+
+}  // namespace
+
+DiskTileInput::DiskTileInput(const std::string& path, std::size_t max_bytes)
+{
+    const std::string shown = path == "-" ? "standard input" : path;
+    files::Descriptor fd = open_tile_file(path, shown);
+    if (!files::is_regular_file(fd.get())) {
+        std::error_code error;
+        std::vector<std::uint8_t> bytes = files::read_descriptor(fd.get(), max_bytes, error);
+        check_read_whole(error, shown, max_bytes);
+        source_ = std::make_unique<MemoryTileInput>(shown, std::move(bytes));
+        return;
+    }
+    version_ = files::version_of(fd.get());
+    file_ = std::make_unique<files::FileStream>(std::move(fd));
+    source_ = std::make_unique<StreamTileInput>(shown, *file_->rdbuf());
+}
+
+bool DiskTileInput::changed() const { return file_ && files::version_of(file_->descriptor()) != version_; }
+
+TileStream::TileStream(const std::string& path)
+    : shown_(path == "-" ? "standard input" : path), file_(open_tile_file(path, shown_)),
+      version_(version_to_keep(file_.descriptor()))
+{
+}
+
+void TileStream::check_unchanged() const
+{
+    if (version_ && files::version_of(file_.descriptor()) != version_) fail(shown_, ChangedWhileRead);
 }
 
 DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::FileId> inputs)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,19 +72,36 @@ private:
 std::string write_user_file(const std::string& path, const std::string& name_in_folder,
                             std::span<const std::uint8_t> bytes, const DiskPictures* inputs = nullptr);
 
-// A tile file to compare: a regular file is opened again for each reading;
-// standard input or a pipe, which cannot be, is read whole first.
+// A tile file to compare, opened once: a regular file is read through its
+// one descriptor as often as the comparison asks, and checked for change;
+// standard input, a pipe or a FIFO is read whole into memory first.
 class DiskTileInput final : public TileInput {
 public:
     DiskTileInput(const std::string& path, std::size_t max_bytes);
-    const std::string& name() const override { return shown_; }
-    std::streambuf& open() override;
+    const std::string& name() const override { return source_->name(); }
+    std::streambuf& at(std::uint64_t offset) override { return source_->at(offset); }
+    bool changed() const override;
 
 private:
-    std::string path_;
+    std::unique_ptr<files::FileStream> file_;
+    std::optional<files::FileVersion> version_;
+    std::unique_ptr<TileInput> source_;
+};
+
+// A tile file the user named, opened once and read front to back as it
+// comes, whatever its size.
+class TileStream {
+public:
+    explicit TileStream(const std::string& path);
+    std::streambuf& stream() { return *file_.rdbuf(); }
+    // Raises when it is a regular file that changed since it was opened: what
+    // was read of it may mix old and new bytes.
+    void check_unchanged() const;
+
+private:
     std::string shown_;
-    std::unique_ptr<files::FileStream> stream_;
-    std::unique_ptr<MemoryTileInput> memory_;
+    files::FileStream file_;
+    std::optional<files::FileVersion> version_;
 };
 
 // The folder unpack writes into, created if missing, never a symlink. A

@@ -117,6 +117,18 @@ bool is_gif_path(const std::string& path)
     return ending == ".gif";
 }
 
+// diff's two inputs: standard input, a pipe, a FIFO or a device can be read
+// once, so it cannot be both.
+void check_read_once(const std::string& a, const std::string& b)
+{
+    if (a == "-" && b == "-") throw UsageFault("standard input can be read once: give - for A or for B, not both");
+    const auto first = files::identify_user_input(a), second = files::identify_user_input(b);
+    if (first && second && first->id == second->id && !first->regular) {
+        throw UsageFault(a + " and " + b +
+                         " are one pipe, FIFO or device, which can be read once: give it for A or for B, not both");
+    }
+}
+
 // The manifest with --metric and --dither over it.
 Manifest read_manifest(const Arguments& arguments, files::FileId& id)
 {
@@ -183,17 +195,24 @@ int run(const std::string& command, const Arguments& arguments)
         case Verdict::Kind::PixelIdentical: std::cout << "pixel-identical: " << verdict.detail << "\n"; break;
         case Verdict::Kind::Different: std::cout << "different: " << verdict.detail << "\n"; return Failed;
         }
-    } else if (command == "list") {
-        std::error_code error;
-        files::Descriptor fd = files::open_user_input(arguments.input, error);
-        if (error) throw PackError("cannot read: " + error.message());
-        files::FileStream in(std::move(fd));
+    } else if (command == "list" || command == "dump") {
+        // What went wrong is the file's change, when it changed.
+        TileStream in(arguments.input);
         try {
-            list_tile_file(*in.rdbuf(), arguments.input, arguments.json, std::cout);
+            if (command == "list") {
+                list_tile_file(in.stream(), arguments.input, arguments.json, std::cout);
+            } else {
+                dump_tile_file(in.stream(), std::cout);
+            }
+        } catch (const PackError&) {
+            in.check_unchanged();
+            throw;
         } catch (const std::ios_base::failure&) {
             throw PackError("cannot read");
         }
+        in.check_unchanged();
     } else if (command == "diff") {
+        check_read_once(arguments.input, arguments.second);
         DiskTileInput a(arguments.input, MaxTileFileBytes), b(arguments.second, MaxTileFileBytes);
         DiffOptions options;
         options.json = arguments.json;
@@ -207,12 +226,6 @@ int run(const std::string& command, const Arguments& arguments)
             }
         }
         return outcome.differ ? Failed : 0;
-    } else if (command == "dump") {
-        std::error_code error;
-        files::Descriptor fd = files::open_user_input(arguments.input, error);
-        if (error) throw PackError("cannot read: " + error.message());
-        files::FileStream in(std::move(fd));
-        dump_tile_file(*in.rdbuf(), std::cout);
     } else if (command == "preview") {
         if (is_gif_path(arguments.output)) {
             const std::vector<std::uint8_t> gif = preview_gif(read_user_input(arguments.input, MaxTileFileBytes),

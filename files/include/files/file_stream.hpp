@@ -11,6 +11,8 @@ namespace tess::files {
 // A buffered std::streambuf over a descriptor it does not own. A failed read
 // throws std::ios_base::failure, as std::filebuf does; a failed write makes
 // the stream bad. What is still buffered is written out on destruction.
+// Reading may go back or forward in a regular file: a place within what is
+// buffered costs no read.
 class DescriptorBuffer : public std::streambuf {
 public:
     explicit DescriptorBuffer(int fd) : fd_(fd) {}
@@ -22,6 +24,8 @@ protected:
     int_type underflow() override;
     int_type overflow(int_type c) override;
     int sync() override;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir way, std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
 
 private:
     bool write_buffered();

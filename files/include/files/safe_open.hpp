@@ -21,6 +21,7 @@ enum class Refusal {
     is_the_input,
     too_large,
     outside_folder,
+    changed_while_read,
 };
 
 std::error_code make_error_code(Refusal refusal);
@@ -73,6 +74,26 @@ std::optional<FileId> file_id_of(int fd);
 // Whether `fd` is open on a regular file, which can be opened and read again
 // (a pipe or a terminal cannot).
 bool is_regular_file(int fd);
+
+// What a write to a regular file changes: its size and modification time.
+// Taken on the open descriptor before and after reading, it tells a file
+// that changed under the reader.
+struct FileVersion {
+    std::uint64_t size;
+    std::int64_t modified_seconds;
+    std::int64_t modified_nanoseconds;
+    friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+std::optional<FileVersion> version_of(int fd);
+
+// The file an input the user named is ("-" for standard input, symlinks
+// followed), found without opening it, so a FIFO is not waited on; nullopt
+// when there is none.
+struct InputIdentity {
+    FileId id;
+    bool regular;  // a regular file, which may be opened and read again
+};
+std::optional<InputIdentity> identify_user_input(const std::string& path);
 
 // Opens the folder `relative` ("a/b", or "" or "." for `dir` itself) below
 // the open folder `dir`, one component at a time, never following a symlink
@@ -171,9 +192,13 @@ std::optional<Room> room_in(int dir);
 // The whole of an input the user named: a regular file, a pipe, a FIFO, a
 // character device, or "-" for standard input, read to its end. More than
 // `max_bytes` is refused (too_large) without ever holding more; a folder is
-// refused (is_a_directory). `id`, when given, gets what was read.
+// refused (is_a_directory); a regular file whose size or modification time
+// is not the same after the reading as before (changed_while_read). `id`,
+// when given, gets what was read.
 std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_bytes, std::error_code& error,
                                      FileId* id = nullptr);
+// The same from a descriptor already open on the input, from where it stands.
+std::vector<std::uint8_t> read_descriptor(int fd, std::size_t max_bytes, std::error_code& error, FileId* id = nullptr);
 
 // The whole content of the regular file at `path` (symlinks followed), if it
 // holds at most `max_bytes`; a larger file is refused (too_large) before

@@ -22,6 +22,14 @@ public:
     explicit TileFileReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     // Any stream, read once and never sought.
     explicit TileFileReader(std::streambuf& in) : in_(&in) {}
+    // A stream put at the record of scene `scene`, `offset` bytes into the
+    // file, of the header given: where an earlier reading found them. It
+    // goes on from that scene as a reader from the file's start would.
+    TileFileReader(std::streambuf& in, const TileHeader& header, int scene, std::uint64_t offset)
+        : in_(&in), position_(offset), part_offset_(offset), header_read_(true), header_(header)
+    {
+        location_.scene = scene - 1;
+    }
 
     // Reads and checks the magic on the first call.
     const TileHeader& header();
