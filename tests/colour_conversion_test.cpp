@@ -13,7 +13,7 @@
 #include "pack/image_files.hpp"
 #include "pack/manifest.hpp"
 #include "pack/palette_files.hpp"
-#include "pack/picture.hpp"
+#include "pack/colours.hpp"
 #include "palette/ciede2000.hpp"
 #include "png/png_reader.hpp"
 #include "png/png_writer.hpp"

@@ -27,7 +27,7 @@ public:
     Bytes read(const std::string& path) override
     {
         const auto found = files.find(path);
-        if (found == files.end()) throw PackError("cannot read: no such file", in_file(path));
+        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
         return found->second;
     }
     std::vector<std::string> list(const std::string&) override { return {}; }

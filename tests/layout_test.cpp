@@ -7,7 +7,8 @@
 
 #include "pack/atlas.hpp"
 #include "pack/error.hpp"
-#include "pack/layout.hpp"
+#include "pack/manifest.hpp"
+#include "pack/patterns.hpp"
 
 namespace tess {
 namespace {

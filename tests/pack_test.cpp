@@ -9,7 +9,8 @@
 
 #include "pack/build.hpp"
 #include "pack/error.hpp"
-#include "pack/examine.hpp"
+#include "pack/list.hpp"
+#include "pack/verify.hpp"
 #include "pack/manifest.hpp"
 #include "pack/unpack.hpp"
 #include "png/png_writer.hpp"
@@ -31,7 +32,7 @@ public:
     {
         ++reads[path];
         const auto found = files.find(path);
-        if (found == files.end()) throw PackError("cannot read: no such file", in_file(path));
+        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
         return found->second;
     }
     void write(const std::string& name, std::span<const std::uint8_t> bytes) override
@@ -205,8 +206,8 @@ TEST(PackList, TextAndJsonAsTheFileIsRead)
 
 const std::string RedXpm = "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c #ff0000\", \"aa\"};\n";
 
-// The message a manifest and its files give, rendered as the program would
-// without the file the command reads: "" when they build.
+// The message a manifest and its files give, rendered as the program
+// renders it: "" when they build.
 std::string build_fault(const std::string& manifest_text, const std::map<std::string, std::string>& pictures,
                         std::uint64_t max_bytes = DefaultMaxTileBytes)
 {
@@ -215,13 +216,9 @@ std::string build_fault(const std::string& manifest_text, const std::map<std::st
     try {
         build_tile_file(parse_manifest(manifest_text, "m.toml"), files, max_bytes);
     } catch (const PackError& error) {
+        // The pixel's place is said in words; the place carries it too.
         const PackLocation& at = error.where();
-        std::string where = at.file;
-        if (at.line > 0) where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
-        if (at.scene >= 0) where += " scene " + std::to_string(at.scene) + " view " + std::to_string(at.view) +
-                                    " frame " + std::to_string(at.frame);
-        if (at.x >= 0) where += " x " + std::to_string(at.x) + " y " + std::to_string(at.y);
-        return where + ": " + error.what();
+        return rendered(error, "").front() + (at.x >= 0 ? " [x " + std::to_string(at.x) + ", y " + std::to_string(at.y) + "]" : "");
     }
     return "";
 }
@@ -300,7 +297,7 @@ TEST(PackBuild, FramesLeftOutAreCountedFromWhatTheSceneLists)
         {"images that do not divide", "images = [\"a.xpm\", \"b.xpm\", \"a.xpm\"]\n", -1,
          "m.toml:4:10: 3 images do not make 2 views of at most 255 frames; give 'frames' in scene 0"},
         {"patterns that do not divide", "images = [\"a*\"]\n", -1,
-         "a*: 1 images do not make 2 views of at most 255 frames; give 'frames'"},
+         "(a*): 1 images do not make 2 views of at most 255 frames; give 'frames'"},
         {"cells that do not divide", sheet + ", cells = [[0, 0]] }\n", -1,
          "1 cells do not make 2 views of at most 255 frames; give 'frames' in scene 0"},
         {"a sheet without columns", sheet + ", rows = [0, 1] }\n", -1,
@@ -314,10 +311,7 @@ TEST(PackBuild, FramesLeftOutAreCountedFromWhatTheSceneLists)
             const std::string stated = head + "frames = " + std::to_string(c.frames) + "\n" + c.listing;
             EXPECT_EQ(counted, build_tile_file(parse_manifest(stated, "m.toml"), files).bytes) << c.what;
         } catch (const PackError& error) {
-            fault = error.where().file + (error.where().line > 0 ? ":" + std::to_string(error.where().line) + ":" +
-                                                                       std::to_string(error.where().column)
-                                                                 : "") +
-                    ": " + error.what();
+            fault = rendered(error, "").front();
         }
         if (c.frames >= 0) {
             EXPECT_EQ(fault, "") << c.what;
@@ -337,18 +331,18 @@ TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)
         std::string picture;  // as "b"
         std::string fault;
     } cases[] = {
-        {"missing", images, "", "b scene 0 view 1 frame 0: cannot read: no such file"},
-        {"cut PNG", images, png_of(2, 2).substr(0, 40), "b scene 0 view 1 frame 0: "},
-        {"not a picture", images, "hello", "b scene 0 view 1 frame 0: "},
-        {"too wide", images, png_of(65, 1), "b scene 0 view 1 frame 0: 65 x 1 pixels; an image is at most 64 x 255"},
-        {"too high", images, png_of(1, 256), "b scene 0 view 1 frame 0: 1 x 256 pixels"},
+        {"missing", images, "", "scene 0 \"walk\", view 1, frame 0 (b): cannot read: no such file"},
+        {"cut PNG", images, png_of(2, 2).substr(0, 40), "scene 0 \"walk\", view 1, frame 0 (b): "},
+        {"not a picture", images, "hello", "scene 0 \"walk\", view 1, frame 0 (b): "},
+        {"too wide", images, png_of(65, 1), "scene 0 \"walk\", view 1, frame 0 (b): 65 x 1 pixels; an image is at most 64 x 255"},
+        {"too high", images, png_of(1, 256), "scene 0 \"walk\", view 1, frame 0 (b): 1 x 256 pixels"},
         {"pixel without colour", images, "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c red\", \"ab\"};\n",
-         "b scene 0 view 1 frame 0: pixel \"b\" at x 1, y 0 has no colour"},
+         "scene 0 \"walk\", view 1, frame 0 (b): pixel \"b\" at x 1, y 0 has no colour"},
         {"strict colour", "strict = true\n" + images,
          "/* XPM */\nstatic char *r[] = {\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"};\n",
-         "b scene 0 view 1 frame 0 x 1 y 0: colour #010203 at x 1, y 0 is not a palette colour"},
-        {"sheet that does not divide", head + "sheet = \"b\"\n", png_of(64, 3), "b scene 0 view -1 frame -1: the sheet is 64 x 3"},
-        {"sheet of the wrong width", head + "sheet = \"b\"\n", png_of(65, 2), "b scene 0 view -1 frame -1: the sheet is 65 x 2"},
+         "scene 0 \"walk\", view 1, frame 0 (b): colour #010203 at x 1, y 0 is not a palette colour [x 1, y 0]"},
+        {"sheet that does not divide", head + "sheet = \"b\"\n", png_of(64, 3), "scene 0 \"walk\" (b): the sheet is 64 x 3"},
+        {"sheet of the wrong width", head + "sheet = \"b\"\n", png_of(65, 2), "scene 0 \"walk\" (b): the sheet is 65 x 2"},
     };
     for (const auto& c : cases) {
         std::map<std::string, std::string> pictures{{"a.xpm", RedXpm}};

@@ -17,7 +17,7 @@ constexpr std::size_t MaxPictureFileBytes = 256 << 20;
 // Far more names than a folder of frames holds.
 constexpr std::size_t MaxFolderNames = 1'000'000;
 
-[[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(what, in_file(path)); }
+[[noreturn]] void fail(const std::string& path, const std::string& what) { throw PackError(Fault::File, what, in_file(path)); }
 
 const std::string ChangedWhileRead = "changed while it was read; read it again once it is still";
 

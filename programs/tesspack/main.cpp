@@ -12,9 +12,10 @@
 #include "pack/compare.hpp"
 #include "pack/diff.hpp"
 #include "pack/dump.hpp"
-#include "pack/animation.hpp"
+#include "pack/list.hpp"
+#include "pack/preview.hpp"
 #include "pack/error.hpp"
-#include "pack/examine.hpp"
+#include "pack/verify.hpp"
 #include "pack/manifest.hpp"
 #include "pack/palette_files.hpp"
 #include "pack/report.hpp"
@@ -65,25 +66,6 @@ class UsageFault : public std::runtime_error {
 class StandardOutputLost : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// A fault's place, then what happened: "m.toml:3:9: ...", "scene 0 "walk",
-// view 1, frame 2 (walk.png): ...", or "FILE: ..." with the file the command
-// was reading when the fault names none.
-std::string rendered(const PackError& error, const std::string& input)
-{
-    const PackLocation& at = error.where();
-    std::string where;
-    if (at.scene >= 0) {
-        where = "scene " + std::to_string(at.scene) + " \"" + at.scene_name + "\"";
-        if (at.view >= 0) where += ", view " + std::to_string(at.view);
-        if (at.frame >= 0) where += ", frame " + std::to_string(at.frame);
-        if (!at.file.empty()) where += " (" + at.file + ")";
-    } else {
-        where = at.file.empty() ? input : at.file;
-        if (at.line > 0) where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
-    }
-    return where.empty() ? error.what() : where + ": " + error.what();
-}
 
 // The tile file's name less ".til": what unpack names its folder and its
 // manifest after.
@@ -208,7 +190,7 @@ int run(const std::string& command, const Arguments& arguments)
             in.check_unchanged();
             throw;
         } catch (const std::ios_base::failure&) {
-            throw PackError("cannot read");
+            throw PackError(Fault::File, "cannot read");
         }
         in.check_unchanged();
     } else if (command == "diff") {
@@ -351,7 +333,7 @@ int tesspack(int argc, char** argv)
         say(lost.what());
         return Failed;
     } catch (const PackError& error) {
-        say(rendered(error, arguments.input == "-" ? "standard input" : arguments.input));
+        for (const std::string& line : rendered(error, arguments.input == "-" ? "standard input" : arguments.input)) say(line);
     } catch (const std::bad_alloc&) {
         say("out of memory");
     } catch (const std::exception& error) {

@@ -3,13 +3,64 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pack/colour_options.hpp"
-#include "pack/layout.hpp"
 #include "palette/metric.hpp"
 
 namespace tess {
+
+
+// A grid cut from one picture: cells of `cell_width` x `cell_height` after
+// `margin` pixels, `spacing` between cells. Each view takes a row and each
+// frame a column (both default to 0, 1, ...), or `cells` gives every image's
+// [column, row] in the file's order.
+struct SheetGrid {
+    int cell_width = 0;
+    int cell_height = 0;
+    int margin_x = 0;
+    int margin_y = 0;
+    int spacing_x = 0;
+    int spacing_y = 0;
+    std::vector<int> rows;
+    std::vector<int> columns;
+    std::vector<std::pair<int, int>> cells;
+    friend bool operator==(const SheetGrid&, const SheetGrid&) = default;
+};
+
+// An Aseprite or TexturePacker JSON export: one view a frame tag, or the
+// frames named, or all frames in file order as one view. Its picture is the
+// one its meta.image names beside it, or `image` where that is given.
+struct AtlasChoice {
+    std::string file;
+    std::string image;
+    std::vector<std::string> tags;
+    std::vector<std::string> frame_names;
+    friend bool operator==(const AtlasChoice&, const AtlasChoice&) = default;
+};
+
+enum class Anchor { Left, Center, Right };
+
+// How a scene's pictures sit in the 64-pixel-wide images: `trim` drops the
+// transparent border around all of them together, `anchor` places what is
+// narrower, `mirrored` views are flipped left to right.
+struct Placement {
+    bool trim = false;
+    Anchor anchor = Anchor::Left;
+    std::vector<int> mirrored;
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
+// "left", "center", "right"; nullopt for anything else.
+std::optional<Anchor> parse_anchor(const std::string& text);
+const char* anchor_name(Anchor anchor);
+
+// How many frames `count` pictures make in each of `views` views, when
+// they divide evenly into views of at most 255 frames; and what to say
+// when they do not ("7 images do not make 2 views of at most 255 frames").
+std::optional<int> frames_a_view(std::size_t count, int views);
+std::string no_frames_a_view(std::size_t count, const std::string& what, int views);
 
 // One [[scene]] of a manifest: its images in the file's own order (all
 // frames of view 0, then view 1, ...), or one sheet of views x frames.

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "pack/picture.hpp"
+#include "pack/colours.hpp"
 
 namespace tess {
 
@@ -37,6 +39,13 @@ struct ComparedImage {
     std::vector<std::uint8_t> result;
     std::vector<std::uint8_t> heat;
 };
+
+// The comparison for the pixels of a window that became `image`.
+ComparedImage compared_image(const PictureWindow& window, const ColourOptions& options, const Image& image);
+
+// The heat map's colour for a difference: black where none, through red
+// (about 5, plainly another shade) and yellow to white from 20 on.
+std::array<std::uint8_t, 3> heat_colour(double difference);
 
 // What a build did to each scene's colours, summed up as each scene is done.
 struct SceneColours {

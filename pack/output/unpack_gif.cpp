@@ -52,7 +52,7 @@ std::vector<std::uint8_t> ViewGif::finish(const UnpackView& view)
     try {
         return write_indexed_gif(TileWidth, static_cast<std::uint32_t>(height_), Palette, clear, indices, delays);
     } catch (const GifError& error) {
-        throw PackError(error.what());
+        throw PackError(Fault::Limit, error.what());
     }
 }
 

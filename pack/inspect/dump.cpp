@@ -69,10 +69,10 @@ void dump_tile_file(std::streambuf& tile, std::ostream& out)
         }
     } catch (const TileError& damage) {
         out.flush();
-        throw PackError(damage.what());
+        throw PackError::from(damage);
     } catch (const std::ios_base::failure&) {
         out.flush();
-        throw PackError("cannot read");
+        throw PackError(Fault::File, "cannot read");
     }
 }
 

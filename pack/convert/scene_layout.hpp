@@ -12,7 +12,7 @@
 #include "pack/atlas.hpp"
 #include "pack/build.hpp"
 #include "pack/manifest.hpp"
-#include "pack/picture.hpp"
+#include "pack/colours.hpp"
 #include "picture_cache.hpp"
 
 namespace tess {

@@ -24,7 +24,7 @@ public:
             where.line = static_cast<int>(node->source().begin.line);
             where.column = static_cast<int>(node->source().begin.column);
         }
-        throw PackError(what + in_, where);
+        throw PackError(Fault::Manifest, what + in_, where);
     }
 
     int whole(const toml::node& node, const std::string& key, std::int64_t low, std::int64_t high) const

@@ -7,13 +7,20 @@
 
 #include "pack/compare.hpp"
 #include "pack/error.hpp"
-#include "pack/picture.hpp"
+#include "pack/colours.hpp"
 #include "picture_cache.hpp"
 #include "scene_layout.hpp"
 #include "tile/file.hpp"
 #include "tile/image.hpp"
 
 namespace tess {
+
+std::vector<std::string> PictureSource::list(const std::string& folder)
+{
+    throw PackError(Fault::File, "cannot list the folder here, so patterns cannot be expanded", in_file(folder));
+}
+
+std::string PictureSource::identify(const std::string& path) { return path; }
 
 namespace {
 
@@ -64,7 +71,7 @@ private:
 
     [[noreturn]] void refuse_size(std::uint64_t bytes) const
     {
-        throw PackError("the tile file would be at least " + std::to_string(bytes) + " bytes, more than the " +
+        throw PackError(Fault::Limit, "the tile file would be at least " + std::to_string(bytes) + " bytes, more than the " +
                             std::to_string(max_bytes_) + " allowed (--max-size raises it)",
                         in_file(manifest_.file));
     }
@@ -87,14 +94,10 @@ private:
     {
         try {
             action();
-        } catch (PackError& error) {
-            PackLocation where = at(scene, view, frame, path);
-            where.x = error.where().x;
-            where.y = error.where().y;
-            error.where() = where;
-            throw;
+        } catch (const PackError& error) {
+            throw error.within(at(scene, view, frame, path));
         } catch (const TileError& error) {
-            throw PackError(error.description(), at(scene, view, frame, path));
+            throw PackError::from(error, at(scene, view, frame, path));
         }
     }
 
@@ -110,7 +113,7 @@ private:
     {
         compared_pixels_ += static_cast<std::uint64_t>(window.image_width) * static_cast<std::uint64_t>(window.image_height);
         if (compared_pixels_ > report_->compare_pixels) {
-            throw PackError("the comparison picture would be more than " + std::to_string(MaxPicturePixels) +
+            throw PackError(Fault::Limit, "the comparison picture would be more than " + std::to_string(MaxPicturePixels) +
                             " pixels; compare fewer or smaller images, or at a smaller --scale");
         }
         report_->compared.push_back(compared_image(window, scene.colour, image));
@@ -152,10 +155,10 @@ private:
         try {
             paths = expanded_paths(scene.images, source_);
         } catch (const PackError& error) {
-            throw PackError(error.what(), at(scene, -1, -1, error.where().file));
+            throw error.within(at(scene, -1, -1, ""));
         }
         if (paths.size() != static_cast<std::size_t>(manifest_.views)) {
-            throw PackError(std::to_string(paths.size()) + (paths.size() == 1 ? " GIF" : " GIFs") + " given for " +
+            throw PackError(Fault::Layout, std::to_string(paths.size()) + (paths.size() == 1 ? " GIF" : " GIFs") + " given for " +
                                 std::to_string(manifest_.views) + (manifest_.views == 1 ? " view" : " views") +
                                 " once patterns are expanded; frames_from = \"gif\" takes one a view",
                             at(scene, -1, -1, scene.images.empty() ? "" : scene.images.front()));
@@ -189,12 +192,12 @@ private:
             for (std::size_t v = 0; v < views.size(); ++v) {
                 counts += (v ? ", " : "") + paths[v] + " " + std::to_string(views[v].size());
             }
-            throw PackError("the views' GIFs differ in their number of frames: " + counts, at(scene, -1, -1, ""));
+            throw PackError(Fault::Layout, "the views' GIFs differ in their number of frames: " + counts, at(scene, -1, -1, ""));
         }
         if (!views.empty()) {
             const auto count = static_cast<int>(views.front().size());
             if (frames >= 0 && frames != count) {
-                throw PackError("the GIFs have " + std::to_string(count) + " frames, the scene's 'frames' is " +
+                throw PackError(Fault::Layout, "the GIFs have " + std::to_string(count) + " frames, the scene's 'frames' is " +
                                     std::to_string(frames),
                                 at(scene, -1, -1, paths.front()));
             }
@@ -228,12 +231,8 @@ private:
                     put(converted(scene, placed.window, placed.origin ? &*placed.origin : nullptr));
                 });
             }
-        } catch (PackError& error) {
-            if (error.where().scene < 0 && error.where().line == 0) {
-                error.where().scene = built_.scenes;
-                error.where().scene_name = scene.name;
-            }
-            throw;
+        } catch (const PackError& error) {
+            throw error.within(at(scene, -1, -1, ""));
         }
     }
 
@@ -261,7 +260,7 @@ BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, std
     try {
         return Builder(manifest, pictures, max_bytes, nullptr, report).build();
     } catch (const TileError& error) {
-        throw PackError(error.what(), in_file(manifest.file));
+        throw PackError::from(error, in_file(manifest.file));
     }
 }
 
@@ -271,7 +270,7 @@ BuiltTile build_tile_file(const Manifest& manifest, PictureSource& pictures, Til
     try {
         return Builder(manifest, pictures, max_bytes, &out, report).build();
     } catch (const TileError& error) {
-        throw PackError(error.what(), in_file(manifest.file));
+        throw PackError::from(error, in_file(manifest.file));
     }
 }
 

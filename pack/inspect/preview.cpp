@@ -1,16 +1,87 @@
-#include "pack/animation.hpp"
+// `preview`: every scene as one PNG sheet, or as one animated GIF.
+#include "pack/preview.hpp"
 
 #include <algorithm>
 #include <array>
 
 #include "gif/gif_writer.hpp"
-#include "pack/error.hpp"
 #include "pack/picture.hpp"
-#include "pack/text.hpp"
+#include "pack/sheet.hpp"
 #include "palette/palette.hpp"
+#include "png/png_writer.hpp"
+#include "pack/error.hpp"
+#include "pack/text.hpp"
 #include "tile/file.hpp"
+#include "tile/image.hpp"
 
 namespace tess {
+
+std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int scale)
+{
+    // First every scene's sheet and where it sits, then the pixels.
+    std::vector<SheetLayout> sheets;
+    std::vector<std::size_t> tops;
+    std::size_t width = 0, height = 0;
+    try {
+        TileFileReader reader(tile);
+        const int views = reader.header().views;
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            if (part == TileFileReader::Part::Scene) {
+                sheets.push_back({views, reader.scene().frames, 0});
+            } else {
+                sheets.back().cell_height = std::max(sheets.back().cell_height, int{reader.image().height});
+            }
+        }
+    } catch (const TileError& damage) {
+        throw PackError::from(damage);
+    }
+    for (const SheetLayout& sheet : sheets) {
+        tops.push_back(height);
+        width = std::max(width, sheet.width());
+        height += sheet.height();
+    }
+    const auto s = static_cast<std::size_t>(scale);
+    if (width == 0 || height == 0) throw PackError(Fault::Tile, "no image with pixels to preview");
+    if (width * s * height * s > MaxPicturePixels) {
+        throw PackError(Fault::Limit, "the preview would be " + std::to_string(width * s) + " x " + std::to_string(height * s) +
+                        " pixels, more than " + std::to_string(MaxPicturePixels));
+    }
+
+    const std::size_t row_bytes = width * s * 4;
+    std::vector<std::uint8_t> rgba(row_bytes * height * s, 0);
+    try {
+        TileFileReader reader(tile);
+        reader.header();
+        for (auto part = reader.next(); part != TileFileReader::Part::End; part = reader.next()) {
+            if (part == TileFileReader::Part::Scene) continue;
+            const Image image = decode_image(reader.data(), reader.image().height, reader.location());
+            const auto number = static_cast<std::size_t>(reader.scene_number());
+            const SheetLayout& sheet = sheets.at(number);
+            const std::size_t left = sheet.left(reader.place().frame);
+            const std::size_t top = tops[number] + sheet.top(reader.place().view);
+            for (int y = 0; y < std::min(image.height, sheet.cell_height); ++y) {
+                for (int x = 0; x < TileWidth; ++x) {
+                    const Pixel pixel = image.at(x, y);
+                    if (pixel == TransparentPixel) continue;
+                    const Rgb& colour = Palette[static_cast<std::size_t>(pixel)];
+                    const std::uint8_t value[4] = {static_cast<std::uint8_t>(colour.red),
+                                                   static_cast<std::uint8_t>(colour.green),
+                                                   static_cast<std::uint8_t>(colour.blue), 255};
+                    for (std::size_t dy = 0; dy < s; ++dy) {
+                        std::uint8_t* row = &rgba[((top + static_cast<std::size_t>(y)) * s + dy) * row_bytes];
+                        for (std::size_t dx = 0; dx < s; ++dx) {
+                            std::copy(value, value + 4, row + ((left + static_cast<std::size_t>(x)) * s + dx) * 4);
+                        }
+                    }
+                }
+            }
+        }
+    } catch (const TileError& damage) {
+        throw PackError::from(damage);
+    }
+    return write_rgba_png(static_cast<std::uint32_t>(width * s), static_cast<std::uint32_t>(height * s), rgba);
+}
+
 
 namespace {
 
@@ -59,10 +130,10 @@ std::vector<std::uint8_t> preview_gif(std::span<const std::uint8_t> tile, const 
             }
         }
     } catch (const TileError& damage) {
-        throw PackError(damage.what());
+        throw PackError::from(damage);
     }
     if (scene && std::none_of(scenes.begin(), scenes.end(), [&](const SceneShape& s) { return s.name == *scene; })) {
-        throw PackError("no scene is named \"" + printable(*scene) + "\"");
+        throw PackError(Fault::Tile, "no scene is named \"" + printable(*scene) + "\"");
     }
 
     std::size_t frames = 0, height = 0, shown = 0;
@@ -75,12 +146,12 @@ std::vector<std::uint8_t> preview_gif(std::span<const std::uint8_t> tile, const 
         height = std::max(height, static_cast<std::size_t>(shape.height));
         ++shown;
     }
-    if (frames == 0) throw PackError("no image with pixels to preview");
+    if (frames == 0) throw PackError(Fault::Tile, "no image with pixels to preview");
     const auto s = static_cast<std::size_t>(scale);
     const std::size_t width = static_cast<std::size_t>(views) * TileWidth * s;
     height *= s;
     if (width * height > MaxPicturePixels || width * height * frames > MaxAnimationPixels) {
-        throw PackError("the preview would be " + std::to_string(frames) + " frames of " + std::to_string(width) +
+        throw PackError(Fault::Limit, "the preview would be " + std::to_string(frames) + " frames of " + std::to_string(width) +
                         " x " + std::to_string(height) + " pixels, more than " + std::to_string(MaxPicturePixels) +
                         " a frame and " + std::to_string(MaxAnimationPixels) + " in all");
     }
@@ -115,13 +186,13 @@ std::vector<std::uint8_t> preview_gif(std::span<const std::uint8_t> tile, const 
             }
         }
     } catch (const TileError& damage) {
-        throw PackError(damage.what());
+        throw PackError::from(damage);
     }
     try {
         return write_indexed_gif(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), Palette,
                                  canonical.clear, screens, delays);
     } catch (const GifError& error) {
-        throw PackError(error.what());
+        throw PackError(Fault::Limit, error.what());
     }
 }
 

@@ -90,7 +90,7 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
         }
         plan.trailing_bytes = reader.trailing_bytes();
     } catch (const TileError& damage) {
-        throw PackError(damage.what());
+        throw PackError::from(damage);
     }
 
     const int views = plan.header.views;
@@ -199,7 +199,7 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
             manifest.scenes[s].images.push_back(name);
         }
     } catch (const TileError& damage) {
-        throw PackError(damage.what());
+        throw PackError::from(damage);
     }
 
     const std::string text = manifest_text(manifest);

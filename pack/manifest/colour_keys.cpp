@@ -1,20 +1,16 @@
-#include "pack/colour_options.hpp"
+// The manifest keys that say how colours become indices.
+#include "colour_keys.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
-#include "colour_keys.hpp"
 #include "pack/error.hpp"
 #include "pack/text.hpp"
 
 namespace tess {
 
 namespace {
-
-// In the order of Dither's values.
-constexpr std::array<std::string_view, 4> DitherNames{"none", "floyd-steinberg", "bayer4", "bayer8"};
-static_assert(static_cast<std::size_t>(Dither::Bayer8) + 1 == DitherNames.size());
 
 [[noreturn]] void fail(const toml::node& node, const std::string& file, const std::string& what)
 {
@@ -23,7 +19,7 @@ static_assert(static_cast<std::size_t>(Dither::Bayer8) + 1 == DitherNames.size()
         where.line = static_cast<int>(node.source().begin.line);
         where.column = static_cast<int>(node.source().begin.column);
     }
-    throw PackError(what, where);
+    throw PackError(Fault::Manifest, what, where);
 }
 
 int hex_digit(char c)
@@ -48,24 +44,6 @@ std::optional<Rgb> parse_colour(std::string_view text)
 }
 
 }  // namespace
-
-std::span<const std::string_view> dither_names()
-{
-    return DitherNames;
-}
-
-std::optional<Dither> parse_dither(std::string_view text)
-{
-    const auto found = std::find(DitherNames.begin(), DitherNames.end(), text);
-    if (found == DitherNames.end()) return std::nullopt;
-    return static_cast<Dither>(found - DitherNames.begin());
-}
-
-std::string_view dither_name(Dither dither)
-{
-    const auto index = static_cast<std::size_t>(dither);
-    return index < DitherNames.size() ? DitherNames[index] : DitherNames[0];
-}
 
 void read_colour_keys(const toml::table& table, ColourOptions& options, const std::string& file, const std::string& in)
 {

@@ -1,6 +1,8 @@
+// The colour report: what a build did to each scene's colours, and each image seen three ways.
 #include "pack/report.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <tuple>
 
@@ -19,6 +21,14 @@ std::string hex(const Rgb& rgb)
     return text;
 }
 
+void put_rgb(std::vector<std::uint8_t>& rgba, std::size_t at, const Rgb& colour)
+{
+    rgba[at] = static_cast<std::uint8_t>(colour.red);
+    rgba[at + 1] = static_cast<std::uint8_t>(colour.green);
+    rgba[at + 2] = static_cast<std::uint8_t>(colour.blue);
+    rgba[at + 3] = 255;
+}
+
 std::string fixed(double value, int digits = 2)
 {
     char text[32];
@@ -27,6 +37,43 @@ std::string fixed(double value, int digits = 2)
 }
 
 }  // namespace
+
+std::array<std::uint8_t, 3> heat_colour(double difference)
+{
+    // Stops at 0, 5, 10 and 20.
+    const auto ramp = [](double t) { return static_cast<std::uint8_t>(std::lround(std::clamp(t, 0.0, 1.0) * 255)); };
+    return {ramp(difference / 5), ramp((difference - 5) / 5), ramp((difference - 10) / 10)};
+}
+
+ComparedImage compared_image(const PictureWindow& window, const ColourOptions& options, const Image& image)
+{
+    ComparedImage compared{window.image_width, window.image_height, {}, {}, {}};
+    const std::size_t size = static_cast<std::size_t>(window.image_width) * static_cast<std::size_t>(window.image_height) * 4;
+    compared.source.assign(size, 0);
+    compared.result.assign(size, 0);
+    compared.heat.assign(size, 0);
+    const Picture& picture = *window.picture;
+    for (int y = 0; y < window.height; ++y) {
+        const int iy = window.top + y;
+        for (int x = 0; x < window.width; ++x) {
+            const int ix = window.left + x;
+            const PictureColour& colour =
+                picture.colours[picture.pixels[static_cast<std::size_t>(window.y0 + y) * static_cast<std::size_t>(picture.width) +
+                                               static_cast<std::size_t>(window.x0 + x)]];
+            const std::size_t at =
+                (static_cast<std::size_t>(iy) * static_cast<std::size_t>(window.image_width) + static_cast<std::size_t>(ix)) * 4;
+            put_rgb(compared.source, at, colour.rgb);
+            compared.source[at + 3] = colour.alpha;
+            const Pixel value = image.pixels[static_cast<std::size_t>(iy) * TileWidth + static_cast<std::size_t>(ix)];
+            if (value == TransparentPixel) continue;
+            const Rgb& entry = Palette[static_cast<std::size_t>(value)];
+            put_rgb(compared.result, at, entry);
+            const auto heat = heat_colour(ciede2000(drawn_colour(colour, options), entry));
+            put_rgb(compared.heat, at, {heat[0], heat[1], heat[2]});
+        }
+    }
+    return compared;
+}
 
 SceneFigures scene_figures(const ColourTally& tally, std::size_t furthest)
 {

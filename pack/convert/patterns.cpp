@@ -1,50 +1,9 @@
-#include "pack/layout.hpp"
-
-#include "pack/build.hpp"
-#include "pack/error.hpp"
+// Patterns of file names, and the natural order of names.
+#include "pack/patterns.hpp"
 
 namespace tess {
 
-std::vector<std::string> PictureSource::list(const std::string& folder)
-{
-    throw PackError("cannot list the folder here, so patterns cannot be expanded", in_file(folder));
-}
-
-std::string PictureSource::identify(const std::string& path) { return path; }
-
-std::optional<Anchor> parse_anchor(const std::string& text)
-{
-    if (text == "left") return Anchor::Left;
-    if (text == "center") return Anchor::Center;
-    if (text == "right") return Anchor::Right;
-    return std::nullopt;
-}
-
-const char* anchor_name(Anchor anchor)
-{
-    switch (anchor) {
-    case Anchor::Center: return "center";
-    case Anchor::Right: return "right";
-    case Anchor::Left: break;
-    }
-    return "left";
-}
-
 bool is_pattern(const std::string& path) { return path.find_first_of("*?[") != std::string::npos; }
-
-std::optional<int> frames_a_view(std::size_t count, int views)
-{
-    if (views <= 0) return count == 0 ? std::optional<int>(0) : std::nullopt;
-    const auto per_view = static_cast<std::size_t>(views);
-    if (count % per_view != 0 || count / per_view > 255) return std::nullopt;
-    return static_cast<int>(count / per_view);
-}
-
-std::string no_frames_a_view(std::size_t count, const std::string& what, int views)
-{
-    return std::to_string(count) + " " + what + " do not make " + std::to_string(views) + (views == 1 ? " view" : " views") +
-           " of at most 255 frames";
-}
 
 NamePattern::NamePattern(std::string_view pattern) : hidden_too_(!pattern.empty() && pattern.front() == '.')
 {

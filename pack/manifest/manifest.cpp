@@ -9,6 +9,7 @@
 #include "colour_keys.hpp"
 #include "layout_keys.hpp"
 #include "pack/error.hpp"
+#include "pack/patterns.hpp"
 #include "pack/text.hpp"
 #include "tile/format.hpp"
 #include "tile/records.hpp"
@@ -32,7 +33,7 @@ void check_nesting(std::string_view text, const std::string& file)
     bool in_header = false;
     int key_parts = 1;
     const auto fail = [&](const std::string& what) {
-        throw PackError(what + "; at most " + std::to_string(MaxNesting), in_file(file, line, column));
+        throw PackError(Fault::Manifest, what + "; at most " + std::to_string(MaxNesting), in_file(file, line, column));
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -94,7 +95,7 @@ public:
             where.line = static_cast<int>(region.begin.line);
             where.column = static_cast<int>(region.begin.column);
         }
-        throw PackError(what, where);
+        throw PackError(Fault::Manifest, what, where);
     }
 
     void only_keys(const toml::table& table, const std::set<std::string_view>& known, const std::string& in) const
@@ -292,7 +293,7 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         root = toml::parse(text, file);
     } catch (const toml::parse_error& error) {
         const auto& at = error.source().begin;
-        throw PackError(std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
+        throw PackError(Fault::Manifest, std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
     std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene", "trim", "anchor"};

@@ -19,7 +19,7 @@ class Reader {
 public:
     explicit Reader(const std::string& file) : file_(file) {}
 
-    [[noreturn]] void fail(const std::string& what) const { throw PackError(what, in_file(file_)); }
+    [[noreturn]] void fail(const std::string& what) const { throw PackError(Fault::Atlas, what, in_file(file_)); }
 
     const Json& member(const Json& object, const char* key, const std::string& of) const
     {
@@ -164,7 +164,7 @@ void check_depth(std::span<const std::uint8_t> bytes, const std::string& file)
             in_string = true;
         } else if (byte == '[' || byte == '{') {
             if (++depth > MaxJsonDepth) {
-                throw PackError("values nested more than " + std::to_string(MaxJsonDepth) + " deep", in_file(file, line, column));
+                throw PackError(Fault::Atlas, "values nested more than " + std::to_string(MaxJsonDepth) + " deep", in_file(file, line, column));
             }
         } else if (byte == ']' || byte == '}') {
             --depth;
@@ -191,7 +191,7 @@ Atlas parse_atlas(std::span<const std::uint8_t> bytes, const std::string& file)
         }
         std::string what = error.what();
         if (const std::size_t colon = what.find(": "); colon != std::string::npos) what = what.substr(colon + 2);
-        throw PackError("not valid JSON: " + printable(what), in_file(file, line, column));
+        throw PackError(Fault::Atlas, "not valid JSON: " + printable(what), in_file(file, line, column));
     } catch (const Json::out_of_range& error) {
         // A number too large for any type; the parser gives no position for it.
         std::string what = error.what();

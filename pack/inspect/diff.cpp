@@ -31,14 +31,14 @@ std::streambuf& MemoryTileInput::at(std::uint64_t offset)
 StreamTileInput::StreamTileInput(std::string name, std::streambuf& stream)
     : name_(std::move(name)), stream_(stream), start_(stream.pubseekoff(0, std::ios_base::cur, std::ios_base::in))
 {
-    if (start_ < 0) throw PackError("cannot be read again: it cannot be sought", in_file(name_));
+    if (start_ < 0) throw PackError(Fault::Tile, "cannot be read again: it cannot be sought", in_file(name_));
 }
 
 std::streambuf& StreamTileInput::at(std::uint64_t offset)
 {
     const std::streamoff place = start_ + static_cast<std::streamoff>(offset);
     if (stream_.pubseekpos(place, std::ios_base::in) != std::streampos(place)) {
-        throw PackError("cannot go back to byte " + std::to_string(offset) + " of it", in_file(name_));
+        throw PackError(Fault::Tile, "cannot go back to byte " + std::to_string(offset) + " of it", in_file(name_));
     }
     return stream_;
 }
@@ -147,7 +147,7 @@ private:
         }
     }
 
-    [[noreturn]] void fail(const std::string& what) const { throw PackError(what, in_file(input_.name())); }
+    [[noreturn]] void fail(const std::string& what) const { throw PackError(Fault::Tile, what, in_file(input_.name())); }
     [[noreturn]] void fail_changed(const std::string& what) const
     {
         fail((input_.changed() ? "changed while it was read: " : "changed while it was read, or is damaged: ") + what);
@@ -279,7 +279,7 @@ public:
         const auto rows = static_cast<std::size_t>(std::max(a.height, b.height));
         const std::size_t top = height_ == 0 ? 0 : height_ + Gap;
         if ((top + rows) * Width > MaxPicturePixels) {
-            throw PackError("the picture of the changes would be more than " + std::to_string(MaxPicturePixels) +
+            throw PackError(Fault::Limit, "the picture of the changes would be more than " + std::to_string(MaxPicturePixels) +
                             " pixels (" + std::to_string(Width) + " wide, a row an image that differs); "
                             "compare fewer scenes at a time");
         }

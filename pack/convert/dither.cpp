@@ -1,13 +1,19 @@
+// Dithering: error diffusion and ordered patterns, and the names of each.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
 
-#include "pack/picture.hpp"
+#include "pack/colours.hpp"
 
 namespace tess {
 
 namespace {
+
+// In the order of Dither's values.
+constexpr std::array<std::string_view, 4> DitherNames{"none", "floyd-steinberg", "bayer4", "bayer8"};
+static_assert(static_cast<std::size_t>(Dither::Bayer8) + 1 == DitherNames.size());
+
 
 // How far an ordered pattern pushes a channel, about one step of the
 // palette's twelve-tint ramps: less leaves bands, more speckles flat areas.
@@ -135,6 +141,24 @@ void floyd_steinberg(const DitherRegion& region, ColourRules& rules, Image& imag
 }
 
 }  // namespace
+
+std::span<const std::string_view> dither_names()
+{
+    return DitherNames;
+}
+
+std::optional<Dither> parse_dither(std::string_view text)
+{
+    const auto found = std::find(DitherNames.begin(), DitherNames.end(), text);
+    if (found == DitherNames.end()) return std::nullopt;
+    return static_cast<Dither>(found - DitherNames.begin());
+}
+
+std::string_view dither_name(Dither dither)
+{
+    const auto index = static_cast<std::size_t>(dither);
+    return index < DitherNames.size() ? DitherNames[index] : DitherNames[0];
+}
 
 void dither_pixels(Dither dither, const DitherRegion& region, ColourRules& rules, Image& image)
 {

@@ -8,6 +8,11 @@
 
 namespace tess {
 
+// Every scene as a sheet (a row a view, a column a frame, cells as high as
+// its tallest image), stacked top to bottom, in RGBA with a transparent
+// background, each pixel `scale` times.
+std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int scale);
+
 // The largest animated preview: the frames of all scenes together, in
 // pixels, since they are all held until the GIF is written.
 inline constexpr std::uint64_t MaxAnimationPixels = std::uint64_t{1} << 27;

@@ -5,6 +5,7 @@
 
 #include "pack/atlas.hpp"
 #include "pack/error.hpp"
+#include "pack/patterns.hpp"
 #include "pack/text.hpp"
 #include "tile/format.hpp"
 #include "tile/records.hpp"
@@ -35,7 +36,7 @@ void check_views_frames(std::size_t given, int views, int frames, const std::str
 {
     const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(frames);
     if (given != wanted) {
-        throw PackError(std::to_string(given) + " " + what + ", views x frames is " + std::to_string(views) + " x " +
+        throw PackError(Fault::Layout, std::to_string(given) + " " + what + ", views x frames is " + std::to_string(views) + " x " +
                             std::to_string(frames) + " = " + std::to_string(wanted),
                         in_file(path));
     }
@@ -60,13 +61,13 @@ void check_fits(int width, int height, PictureCut cut, bool trimmed)
     // A picture taken whole is told by its size; a part of one by the side
     // that does not fit.
     if (!trimmed && (cut == PictureCut::Whole || cut == PictureCut::GifFrame)) {
-        throw PackError(size_text(width, height) + " pixels; an image is at most " + size_text(TileWidth, MaxCount) + ": " +
+        throw PackError(Fault::Layout, size_text(width, height) + " pixels; an image is at most " + size_text(TileWidth, MaxCount) + ": " +
                         how_to_cut_smaller(cut, trimmed));
     }
     const bool wide = width > TileWidth;
     const std::string drawn = wide ? std::to_string(width) + " pixels wide" : std::to_string(height) + " pixels high";
     const std::string limit = wide ? std::to_string(TileWidth) + " wide" : std::to_string(MaxCount) + " high";
-    throw PackError("the picture is " + drawn + (trimmed ? " after trimming" : "") + "; an image is at most " + limit + ": " +
+    throw PackError(Fault::Layout, "the picture is " + drawn + (trimmed ? " after trimming" : "") + "; an image is at most " + limit + ": " +
                     how_to_cut_smaller(cut, trimmed));
 }
 
@@ -81,11 +82,11 @@ std::vector<std::string> expanded_paths(const std::vector<std::string>& entries,
         const std::size_t slash = entry.find_last_of('/');
         const std::string folder = slash == std::string::npos ? "" : entry.substr(0, slash == 0 ? 1 : slash);
         const std::string pattern = entry.substr(slash == std::string::npos ? 0 : slash + 1);
-        if (is_pattern(folder)) throw PackError("only the last part of a path may be a pattern", in_file(entry));
+        if (is_pattern(folder)) throw PackError(Fault::Manifest, "only the last part of a path may be a pattern", in_file(entry));
         std::vector<std::string> names = source.list(folder);
         const NamePattern matcher(pattern);
         std::erase_if(names, [&](const std::string& name) { return !matcher.matches(name); });
-        if (names.empty()) throw PackError("the pattern matches no file", in_file(entry));
+        if (names.empty()) throw PackError(Fault::File, "the pattern matches no file", in_file(entry));
         std::sort(names.begin(), names.end(), natural_less);
         for (const std::string& name : names) paths.push_back(slash == std::string::npos ? name : entry.substr(0, slash + 1) + name);
     }
@@ -135,7 +136,7 @@ void SceneLayout::from_images(const ManifestScene& scene, int views)
     if (!scene.frames_stated) {
         const std::optional<int> frames = frames_a_view(paths.size(), views);
         if (!frames) {
-            throw PackError(no_frames_a_view(paths.size(), "images", views) + "; give 'frames'", in_file(scene.images.front()));
+            throw PackError(Fault::Layout, no_frames_a_view(paths.size(), "images", views) + "; give 'frames'", in_file(scene.images.front()));
         }
         frames_ = *frames;
     }
@@ -165,7 +166,7 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views, bool views_s
         const std::shared_ptr<const Picture> sheet = pictures_.get(scene.sheet);
         const std::size_t width = static_cast<std::size_t>(frames_) * TileWidth;
         if (static_cast<std::size_t>(sheet->width) != width || sheet->height % views != 0 || sheet->height / views > MaxCount) {
-            throw PackError("the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
+            throw PackError(Fault::Layout, "the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
                                 " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
                                 " wide, and the height must be " + std::to_string(views) +
                                 " views times an image height of at most " + std::to_string(MaxCount) +
@@ -217,7 +218,7 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
             if (tag == atlas.tags.end()) {
                 std::string known;
                 for (const AtlasTag& t : atlas.tags) known += (known.empty() ? "" : ", ") + t.name;
-                throw PackError("no frame tag \"" + name + "\" in the atlas; it has " + (known.empty() ? "none" : known), in_file(file));
+                throw PackError(Fault::Layout, "no frame tag \"" + name + "\" in the atlas; it has " + (known.empty() ? "none" : known), in_file(file));
             }
             chosen.push_back(tag_frames(*tag));
         }
@@ -228,7 +229,7 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
             for (std::size_t v = 0; v < chosen.size(); ++v) {
                 counts += (v ? ", " : "") + scene.atlas->tags[v] + " " + std::to_string(chosen[v].size());
             }
-            throw PackError("the tags give different numbers of frames: " + counts + "; every view needs as many",
+            throw PackError(Fault::Layout, "the tags give different numbers of frames: " + counts + "; every view needs as many",
                             in_file(file));
         }
     } else if (!scene.atlas->frame_names.empty()) {
@@ -236,13 +237,13 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
         for (std::size_t k = 0; k < scene.atlas->frame_names.size(); ++k) {
             const std::string& name = scene.atlas->frame_names[k];
             const auto found = std::find_if(atlas.frames.begin(), atlas.frames.end(), [&](const AtlasFrame& f) { return f.name == name; });
-            if (found == atlas.frames.end()) throw PackError("no frame named \"" + name + "\" in the atlas", in_file(file));
+            if (found == atlas.frames.end()) throw PackError(Fault::Layout, "no frame named \"" + name + "\" in the atlas", in_file(file));
             if (k % per_view == 0) chosen.emplace_back();
             chosen.back().push_back(static_cast<int>(found - atlas.frames.begin()));
         }
     } else {
         if (views != 1) {
-            throw PackError("without 'tags' the atlas's frames make one view, and the file has " + std::to_string(views) +
+            throw PackError(Fault::Layout, "without 'tags' the atlas's frames make one view, and the file has " + std::to_string(views) +
                                 "; give one tag a view",
                             in_file(file));
         }
@@ -251,12 +252,12 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
     }
     const std::size_t count = chosen.empty() ? 0 : chosen.front().size();
     if (scene.frames_stated && count != static_cast<std::size_t>(frames_)) {
-        throw PackError("the atlas gives " + std::to_string(count) + " frames a view, the scene says frames = " +
+        throw PackError(Fault::Layout, "the atlas gives " + std::to_string(count) + " frames a view, the scene says frames = " +
                             std::to_string(frames_),
                         in_file(file));
     }
     if (count > MaxCount) {
-        throw PackError(std::to_string(count) + " frames a view, at most " + std::to_string(MaxCount), in_file(file));
+        throw PackError(Fault::Layout, std::to_string(count) + " frames a view, at most " + std::to_string(MaxCount), in_file(file));
     }
     frames_ = static_cast<int>(count);
     for (std::size_t view = 0; view < chosen.size(); ++view) {
@@ -307,7 +308,7 @@ std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
         PackLocation at = where;
         at.x = error.where().x;
         at.y = error.where().y;
-        throw PackError(error.what() + picture_note_, at);
+        throw PackError(error.kind(), error.what() + picture_note_, at);
     }
     if (drawing.cut == PictureCut::Whole) {
         drawing.w = drawing.canvas_w = picture->width;
@@ -316,7 +317,7 @@ std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
     const int stored_w = drawing.rotated ? drawing.h : drawing.w;
     const int stored_h = drawing.rotated ? drawing.w : drawing.h;
     if (drawing.x + stored_w > picture->width || drawing.y + stored_h > picture->height) {
-        throw PackError(drawing.what + " is " + size_text(stored_w, stored_h) + " pixels at x " + std::to_string(drawing.x) +
+        throw PackError(Fault::Layout, drawing.what + " is " + size_text(stored_w, stored_h) + " pixels at x " + std::to_string(drawing.x) +
                             ", y " + std::to_string(drawing.y) + ", reaching past the picture's " +
                             size_text(picture->width, picture->height),
                         where);
@@ -356,7 +357,7 @@ void SceneLayout::trim(DrawnBoxes& boxes, int alpha_threshold)
     try {
         check_fits(union_->w, union_->h, first.cut, true);
     } catch (const PackError& error) {
-        throw PackError(error.what(), at_image(first.path, first.view, first.frame));
+        throw error.within(at_image(first.path, first.view, first.frame));
     }
 }
 
@@ -384,7 +385,7 @@ SceneLayout::Placed SceneLayout::placed(std::size_t k)
         try {
             check_fits(box.w, box.h, drawing.cut, false);
         } catch (const PackError& error) {
-            throw PackError(error.what(), at_image(drawing.path, drawing.view, drawing.frame));
+            throw error.within(at_image(drawing.path, drawing.view, drawing.frame));
         }
     }
     const int left = left_of(box);
