@@ -20,7 +20,7 @@ bool same(const tess::Manifest& a, const tess::Manifest& b)
         const tess::ManifestScene& x = a.scenes[s];
         const tess::ManifestScene& y = b.scenes[s];
         if (x.name != y.name || x.frames != y.frames || x.images != y.images || x.sheet != y.sheet ||
-            x.frames_from_gif != y.frames_from_gif || x.colour != y.colour || x.grid != y.grid || x.atlas != y.atlas ||
+            x.frames_from != y.frames_from || x.colour != y.colour || x.grid != y.grid || x.atlas != y.atlas ||
             x.placement != y.placement || x.frames_stated != y.frames_stated) {
             return false;
         }

@@ -1,3 +1,4 @@
+// Text made safe: UTF-8 checks, printable forms, JSON and TOML strings.
 #include "pack/text.hpp"
 
 #include <cstdint>

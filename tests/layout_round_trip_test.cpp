@@ -198,5 +198,20 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
     }
 }
 
+// Trimming keeps what the scene's alpha threshold keeps: a column of faint
+// red that alpha_threshold = 10 draws is not cut away as transparent.
+TEST(LayoutRoundTrip, TrimKeepsWhatTheThresholdDraws)
+{
+    Rgba picture = blank(4, 2);
+    for (int y = 0; y < 2; ++y) {
+        picture.at(0, y) = {255, 0, 0, 60};
+        for (int x = 1; x < 3; ++x) picture.at(x, y) = {static_cast<std::uint8_t>(Palette[236].red), static_cast<std::uint8_t>(Palette[236].green), static_cast<std::uint8_t>(Palette[236].blue), 255};
+    }
+    Pictures pictures;
+    pictures.files["a.png"] = png_of(picture);
+    const std::string scene = "alpha_threshold = 10\n[[scene]]\nname = \"s\"\nimages = [\"a.png\"]\n";
+    EXPECT_EQ(built(scene + "trim = true\n", pictures), built(scene, pictures));
+}
+
 }  // namespace
 }  // namespace tess

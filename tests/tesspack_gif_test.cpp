@@ -158,7 +158,7 @@ TEST(TesspackGif, HostileGifsAndBadGifScenesAreRefusedWithNothingWritten)
          {{"a.gif", plain(2)}, {"b.gif", plain(2)}},
          "scene 0 \"walk\" (a.gif): the GIFs have 2 frames, the scene's 'frames' is 3"},
         {"frames_from with a sheet", GifScene + "sheet = \"a.gif\"\n", {{"a.gif", plain(1)}},
-         "m.toml:5:9: frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet' in scene 0"},
+         "m.toml:5:9: frames_from = \"gif\" takes 'images', one GIF a view, or a 'sheet' table cutting one GIF, not a 'sheet' file in scene 0"},
         {"a GIF short of the views", GifScene + "images = [\"a.gif\"]\n", {{"a.gif", plain(2)}},
          "m.toml:5:10: 1 GIFs given for 2 views; frames_from = \"gif\" takes one a view in scene 0"},
         {"trimming frames taken as drawn", GifScene + "trim = true\nimages = [\"a.gif\", \"a.gif\"]\n", {{"a.gif", plain(2)}},
@@ -172,7 +172,7 @@ TEST(TesspackGif, HostileGifsAndBadGifScenesAreRefusedWithNothingWritten)
         {"patterns that match too few GIFs", GifScene + "images = [\"a*.gif\"]\n", {{"a.gif", plain(2)}},
          "scene 0 \"walk\" (a*.gif): 1 GIF given for 2 views once patterns are expanded; frames_from = \"gif\" takes one a view"},
         {"frames from anything else", "[[scene]]\nname = \"w\"\nframes_from = \"png\"\n", {},
-         "m.toml:3:15: 'frames_from' can only be \"gif\" in scene 0"},
+         "m.toml:3:15: 'frames_from' can only be \"gif\" or \"aseprite\" in scene 0"},
         {"an animation as one image", StillScene, {{"a.gif", plain(2)}},
          "(a.gif): an animated GIF of 2 frames; with frames_from = \"gif\" in its scene it gives a view's frames"},
     };

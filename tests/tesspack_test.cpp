@@ -142,6 +142,28 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
     }
 }
 
+// A manifest's faults are said at once, each at its place, as a compiler
+// says them: a fault in a scene's source keys does not hide the others.
+TEST(TesspackBuild, AManifestsFaultsAreSaidAtOnce)
+{
+    TempFolder folder;
+    write_file(folder / "m.toml",
+               "colours = 3\nmetric = \"L9\"\ntrim = \"yes\"\n"
+               "[[scene]]\nname = \"a\"\nframes = 1\ndither = \"ordered\"\nimage = \"x\"\nimages = [\"a.xpm\"]\ntags = [\"walk\"]\n"
+               "[[scene]]\nname = \"b\"\nframes = 300\n");
+    const auto result = tesspack({"build", "m.toml"}, folder.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.errors,
+              "tesspack: m.toml:1:1: unknown key 'colours'\n"
+              "tesspack: m.toml:3:8: 'trim' must be true, false or \"together\"\n"
+              "tesspack: m.toml:2:10: 'metric' must be one of L1, L2, L3, L4, oklab\n"
+              "tesspack: m.toml:8:1: unknown key 'image' in scene 0\n"
+              "tesspack: m.toml:7:10: 'dither' must be one of none, floyd-steinberg, bayer4, bayer8 in scene 0\n"
+              "tesspack: m.toml:10:8: 'tags' needs an 'atlas' in scene 0\n"
+              "tesspack: m.toml:13:10: 'frames' is 300, outside 0 to 255 in scene 1\n");
+    EXPECT_EQ(files_in(folder.path()), std::set<std::string>{"m.toml"});
+}
+
 // Sheets cut as grids and atlases from strangers: each fault is one message
 // that names the file and what is wrong, and nothing is written.
 TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
@@ -168,14 +190,14 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"grid past the picture", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], rows = [2] }\n",
          "(s.xpm): cell [0, 2] is 2 x 2 pixels at x 0, y 4, reaching past the picture's 8 x 4"},
         {"cells not views x frames", scene + "frames = 2\nsheet = { file = \"s.xpm\", cell = [2, 2], cells = [[0, 0]] }\n",
-         "m.toml:4:50: 1 cells given, views x frames = 1 x 2 is 2"},
+         "m.toml:4:50: 1 cells given, views x frames is 1 x 2 = 2"},
         {"mirrored past the views", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], mirrored = [3] }\n",
          "'mirrored' holds 3, outside 0 to 0"},
         {"cell of text", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [\"2\", 2] }\n", "m.toml:4:35: 'cell' must hold whole numbers"},
         {"negative margin", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], margin = [-1, 0] }\n", "'margin' holds -1"},
         {"unknown sheet key", scene + "frames = 1\nsheet = { file = \"s.xpm\", cell = [2, 2], gap = 1 }\n", "unknown key 'gap' in 'sheet'"},
         {"bad anchor", "anchor = \"middle\"\n" + scene + "frames = 1\nimages = [\"s.xpm\"]\n", "m.toml:1:10: 'anchor' must be"},
-        {"bad trim", scene + "frames = 1\ntrim = \"yes\"\nimages = [\"s.xpm\"]\n", "m.toml:4:8: 'trim' must be true or false"},
+        {"bad trim", scene + "frames = 1\ntrim = \"yes\"\nimages = [\"s.xpm\"]\n", "m.toml:4:8: 'trim' must be true, false or \"together\""},
         {"two sources", scene + "frames = 1\nimages = [\"s.xpm\"]\natlas = \"a.json\"\n", "only one"},
         {"atlas cut short", scene + "atlas = \"cut.json\"\n", "cut.json:1:13: not valid JSON"},
         {"atlas picture missing", scene + "atlas = \"gone.json\"\n",

@@ -1,3 +1,4 @@
+// Reading atlases: Aseprite and TexturePacker JSON exports, each value checked.
 #include "pack/atlas.hpp"
 
 #include <nlohmann/json.hpp>

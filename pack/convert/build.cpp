@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "pack/compare.hpp"
+#include "pack/report.hpp"
 #include "pack/error.hpp"
 #include "pack/colours.hpp"
 #include "picture_cache.hpp"
@@ -40,7 +40,7 @@ public:
     {
         check_least_size();
         for (const ManifestScene& scene : manifest_.scenes) {
-            if (scene.frames_from_gif) {
+            if (scene.frames_from == FramesFrom::Gif) {
                 from_gif_views(scene);
             } else {
                 from_layout(scene);

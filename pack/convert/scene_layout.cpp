@@ -32,15 +32,6 @@ std::string beside(const std::string& file, const std::string& name)
     return slash == std::string::npos ? name : file.substr(0, slash + 1) + name;
 }
 
-void check_views_frames(std::size_t given, int views, int frames, const std::string& what, const std::string& path)
-{
-    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(frames);
-    if (given != wanted) {
-        throw PackError(Fault::Layout, std::to_string(given) + " " + what + ", views x frames is " + std::to_string(views) + " x " +
-                            std::to_string(frames) + " = " + std::to_string(wanted),
-                        in_file(path));
-    }
-}
 
 std::string how_to_cut_smaller(PictureCut cut, bool trimmed)
 {
@@ -127,22 +118,17 @@ SceneLayout::SceneLayout(const ManifestScene& scene, int views, bool views_state
         drawing.mirrored = std::find(placement_.mirrored.begin(), placement_.mirrored.end(), drawing.view) !=
                            placement_.mirrored.end();
     }
-    if (placement_.trim) trim(boxes, scene.colour.alpha_threshold);
+    if (placement_.trim != Trim::None) trim(boxes, scene.colour.alpha_threshold);
 }
 
 void SceneLayout::from_images(const ManifestScene& scene, int views)
 {
     const std::vector<std::string> paths = expanded_paths(scene.images, pictures_.source());
-    if (!scene.frames_stated) {
-        const std::optional<int> frames = frames_a_view(paths.size(), views);
-        if (!frames) {
-            throw PackError(Fault::Layout, no_frames_a_view(paths.size(), "images", views) + "; give 'frames'", in_file(scene.images.front()));
-        }
-        frames_ = *frames;
-    }
-    if (!paths.empty() || views * frames_ > 0) {
-        check_views_frames(paths.size(), views, frames_, "images once patterns are expanded",
-                           scene.images.empty() ? "" : scene.images.front());
+    try {
+        frames_ = frames_of(paths.size(), views, scene.frames_stated ? std::optional(frames_) : std::nullopt,
+                            "images");
+    } catch (const PackError& fault) {
+        throw fault.within(in_file(scene.images.empty() ? "" : scene.images.front()));
     }
     for (std::size_t k = 0; k < paths.size(); ++k) {
         const ImagePlace place = image_place(static_cast<int>(k), frames_);

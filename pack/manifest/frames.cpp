@@ -1,20 +1,29 @@
 // How many frames a view a scene's list of pictures makes.
+#include "pack/error.hpp"
 #include "pack/manifest.hpp"
+#include "tile/format.hpp"
 
 namespace tess {
 
-std::optional<int> frames_a_view(std::size_t count, int views)
-{
-    if (views <= 0) return count == 0 ? std::optional<int>(0) : std::nullopt;
-    const auto per_view = static_cast<std::size_t>(views);
-    if (count % per_view != 0 || count / per_view > 255) return std::nullopt;
-    return static_cast<int>(count / per_view);
-}
+std::string views_text(int views) { return std::to_string(views) + (views == 1 ? " view" : " views"); }
 
-std::string no_frames_a_view(std::size_t count, const std::string& what, int views)
+int frames_of(std::size_t count, int views, std::optional<int> stated, std::string_view what)
 {
-    return std::to_string(count) + " " + what + " do not make " + std::to_string(views) + (views == 1 ? " view" : " views") +
-           " of at most 255 frames";
+    const std::string items = std::to_string(count) + " " + std::string(what);
+    if (stated) {
+        const std::size_t wanted = static_cast<std::size_t>(std::max(views, 0)) * static_cast<std::size_t>(*stated);
+        if (count != wanted) {
+            throw PackError(Fault::Manifest, items + " given, views x frames is " + std::to_string(views) + " x " +
+                                                 std::to_string(*stated) + " = " + std::to_string(wanted));
+        }
+        return *stated;
+    }
+    const auto per_view = static_cast<std::size_t>(std::max(views, 1));
+    if (views <= 0 ? count != 0 : count % per_view != 0 || count / per_view > MaxCount) {
+        throw PackError(Fault::Manifest, items + " do not make " + views_text(views) + " of at most " + std::to_string(MaxCount) +
+                                             " frames; give 'frames'");
+    }
+    return views <= 0 ? 0 : static_cast<int>(count / per_view);
 }
 
 }  // namespace tess

@@ -1,3 +1,4 @@
+// Reading a manifest and writing one: its keys, which of them each form of scene takes, and its scenes.
 #include "pack/manifest.hpp"
 
 #include <toml++/toml.h>
@@ -7,10 +8,11 @@
 #include <sstream>
 
 #include "colour_keys.hpp"
-#include "layout_keys.hpp"
+#include "keys.hpp"
 #include "pack/error.hpp"
 #include "pack/patterns.hpp"
 #include "pack/text.hpp"
+#include "scene_keys.hpp"
 #include "tile/format.hpp"
 #include "tile/records.hpp"
 
@@ -78,197 +80,152 @@ void check_nesting(std::string_view text, const std::string& file)
     }
 }
 
-// Reports what is wrong at a node's place in the manifest.
-class Checker {
-public:
-    explicit Checker(std::string file) : file_(std::move(file)) {}
+// Where a scene's pictures come from: the form of scene, which says what
+// else it takes.
+enum Form : unsigned { Images = 1, Sheet = 2, Atlas = 4, GifFrames = 8, AsepriteFrames = 16 };
+constexpr unsigned Frames = GifFrames | AsepriteFrames;
+constexpr unsigned Pictures = Images | Sheet | Atlas;
+constexpr unsigned Every = Pictures | Frames;
 
-    [[noreturn]] void fail(const toml::node* node, const std::string& what) const
-    {
-        fail(node ? node->source() : toml::source_region{}, what);
-    }
-
-    [[noreturn]] void fail(const toml::source_region& region, const std::string& what) const
-    {
-        PackLocation where = in_file(file_);
-        if (region.begin) {
-            where.line = static_cast<int>(region.begin.line);
-            where.column = static_cast<int>(region.begin.column);
-        }
-        throw PackError(Fault::Manifest, what, where);
-    }
-
-    void only_keys(const toml::table& table, const std::set<std::string_view>& known, const std::string& in) const
-    {
-        for (const auto& [key, value] : table) {
-            if (!known.contains(key.str())) fail(key.source(), "unknown key '" + std::string(key.str()) + "'" + in);
-        }
-    }
-
-    int count(const toml::table& table, std::string_view key, std::optional<int> fallback, const std::string& in) const
-    {
-        const toml::node* node = table.get(key);
-        if (!node) {
-            if (!fallback) fail(&table, "missing '" + std::string(key) + "'" + in);
-            return *fallback;
-        }
-        // Only an integer node is asked its value: toml++ would convert a
-        // float, out of range as it may be.
-        const toml::value<std::int64_t>* integer = node->as_integer();
-        if (!integer) fail(node, "'" + std::string(key) + "' must be a whole number" + in);
-        const std::int64_t value = integer->get();
-        if (value < 0 || value > MaxCount) {
-            fail(node, "'" + std::string(key) + "' is " + std::to_string(value) + ", outside 0 to " +
-                           std::to_string(MaxCount) + in);
-        }
-        return static_cast<int>(value);
-    }
-
-    std::string text(const toml::node& node, std::string_view key, const std::string& in) const
-    {
-        if (!node.is_string()) fail(&node, "'" + std::string(key) + "' must be a string" + in);
-        return std::string(*node.value<std::string_view>());
-    }
-
-    // `key` as a string, or `key_bytes` as an array of the bytes 1 to 255 for
-    // text that is not UTF-8; exactly one of the two. Null when neither is
-    // there and `required` is false.
-    std::optional<std::string> text_or_bytes(const toml::table& table, std::string_view key, bool required,
-                                             const std::string& in) const
-    {
-        const std::string bytes_key = std::string(key) + "_bytes";
-        const toml::node* text_node = table.get(key);
-        const toml::node* bytes_node = table.get(bytes_key);
-        if (text_node && bytes_node) fail(bytes_node, "give '" + std::string(key) + "' or '" + bytes_key + "', not both" + in);
-        if (!text_node && !bytes_node) {
-            if (required) fail(&table, "give the scene's '" + std::string(key) + "' or its '" + bytes_key + "'" + in);
-            return std::nullopt;
-        }
-        if (text_node) return text(*text_node, key, in);
-        const toml::array* array = bytes_node->as_array();
-        if (!array) fail(bytes_node, "'" + bytes_key + "' must be an array of bytes" + in);
-        std::string result;
-        for (const toml::node& byte : *array) {
-            const toml::value<std::int64_t>* integer = byte.as_integer();
-            if (!integer || integer->get() < 1 || integer->get() > 255) {
-                fail(&byte, "'" + bytes_key + "' must hold numbers from 1 to 255" + in);
-            }
-            result.push_back(static_cast<char>(integer->get()));
-        }
-        return result;
-    }
-
-    // A picture to read: relative to the manifest's folder, or absolute.
-    std::string picture_path(const toml::node& node, std::string_view key, const std::string& in) const
-    {
-        const std::string value = text(node, key, in);
-        if (value.empty() || value.find('\0') != std::string::npos) fail(&node, "'" + std::string(key) + "' must be a path" + in);
-        return value;
-    }
-
-    const std::string& file() const { return file_; }
-
-    void check_relative(const std::string& value, const toml::node* node, std::string_view key, const std::string& in) const
-    {
-        if (value.empty() || value.front() == '/' || value.find('\0') != std::string::npos) {
-            fail(node, "'" + std::string(key) + "' must be a path relative to the manifest's folder" + in);
-        }
-    }
-
-private:
-    std::string file_;
+// Each key a scene takes, and the forms it applies to; a key given to a
+// scene it does not apply to would be ignored, so it is refused.
+struct SceneKey {
+    std::string_view name;
+    unsigned forms;
+};
+constexpr SceneKey SceneKeys[] = {
+    {"name", Every},          {"name_bytes", Every},  {"frames", Every},        {"frames_from", Frames},
+    {"images", Images | Frames}, {"sheet", Sheet | GifFrames}, {"atlas", Atlas},    {"atlas_image", Atlas},
+    {"tags", Atlas},          {"frame_names", Atlas}, {"frame_indices", Atlas}, {"layers", Atlas | AsepriteFrames},
+    {"ignore_layers", Atlas | AsepriteFrames},        {"trim", Pictures},       {"anchor", Pictures},
+    {"mirrored", Pictures},   {"heights", Pictures},  {"crop", Every},          {"scale", Every},
+    {"scale_filter", Every},
 };
 
-// The keys a scene of one animated GIF a view takes, beside the colour keys.
-const std::set<std::string_view> GifSceneKeys{"name", "name_bytes", "frames", "images", "frames_from"};
-
-// A scene of one animated GIF a view: `frames` may be left to the GIFs.
-ManifestScene read_gif_scene(const Checker& check, const toml::table& scene, const toml::node& from,
-                             ManifestScene entry, int views, const std::string& in)
+// Why `key` does not apply to a scene of `form`.
+std::string does_not_apply(std::string_view key, unsigned form)
 {
-    if (check.text(from, "frames_from", in) != "gif") check.fail(&from, "'frames_from' can only be \"gif\"" + in);
-    if (scene.get("sheet")) check.fail(scene.get("sheet"), "frames_from = \"gif\" takes 'images', one GIF a view, not a 'sheet'" + in);
-    // Its frames are taken whole and as drawn: any other key would be ignored.
-    for (const auto& [key, value] : scene) {
-        if (GifSceneKeys.contains(key.str()) || ColourKeys.contains(key.str())) continue;
-        check.fail(&value, "frames_from = \"gif\" takes each frame as drawn; '" + std::string(key.str()) + "' does not apply" + in);
-    }
-    entry.frames_from_gif = true;
-    entry.frames = scene.get("frames") ? check.count(scene, "frames", std::nullopt, in) : -1;
-    const toml::node* images = scene.get("images");
-    const toml::array* array = images ? images->as_array() : nullptr;
-    if (!array) check.fail(images ? images : &scene, "frames_from = \"gif\" needs 'images', an array of one GIF a view" + in);
-    for (const toml::node& image : *array) entry.images.push_back(check.picture_path(image, "images", in));
-    // Patterns are counted once the build has expanded them.
-    const bool patterns = std::any_of(entry.images.begin(), entry.images.end(), is_pattern);
-    if (!patterns && entry.images.size() != static_cast<std::size_t>(views)) {
-        check.fail(images, std::to_string(entry.images.size()) + " GIFs given for " + std::to_string(views) +
-                               " views; frames_from = \"gif\" takes one a view" + in);
-    }
-    return entry;
+    const std::string quoted = "'" + std::string(key) + "'";
+    if (form == GifFrames) return "frames_from = \"gif\" takes each frame as drawn; " + quoted + " does not apply";
+    if (form == AsepriteFrames) return "frames_from = \"aseprite\" takes each frame as drawn; " + quoted + " does not apply";
+    if (key == "layers" || key == "ignore_layers") return quoted + " needs an .aseprite 'atlas' or frames_from = \"aseprite\"";
+    return quoted + " needs an 'atlas'";
 }
 
-ManifestScene read_scene(const Checker& check, const toml::table& scene, int number, int views, const Placement& defaults,
-                         const Manifest& manifest)
+std::set<std::string_view> scene_key_names()
 {
-    const std::string in = " in scene " + std::to_string(number);
-    std::set<std::string_view> known{"name", "name_bytes", "frames", "images", "sheet", "atlas", "tags", "frame_names", "trim",
-                                     "anchor", "mirrored", "frames_from", "atlas_image"};
-    known.insert(ColourKeys.begin(), ColourKeys.end());
-    check.only_keys(scene, known, in);
-    ManifestScene scene_entry;
-    scene_entry.colour = manifest.colour;
-    read_colour_keys(scene, scene_entry.colour, manifest.file, in);
-    scene_entry.name = *check.text_or_bytes(scene, "name", true, in);
-    try {
-        check_scene_name(scene_entry.name);
-    } catch (const TileError& error) {
-        check.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description() + in);
-    }
-    if (const toml::node* from = scene.get("frames_from")) return read_gif_scene(check, scene, *from, std::move(scene_entry), views, in);
-    const toml::node* atlas = scene.get("atlas");
-    // Left out, `frames` is counted from what the scene lists: its images,
-    // its sheet's columns or cells, its atlas's tags.
-    scene_entry.frames_stated = scene.get("frames") != nullptr;
-    if (scene_entry.frames_stated) scene_entry.frames = check.count(scene, "frames", std::nullopt, in);
+    std::set<std::string_view> names;
+    for (const SceneKey& key : SceneKeys) names.insert(key.name);
+    names.insert(ColourKeys.begin(), ColourKeys.end());
+    return names;
+}
 
+// Which form the scene is, from the keys that name its pictures.
+unsigned form_of(const KeyReader& keys, const toml::table& scene)
+{
     const toml::node* images = scene.get("images");
     const toml::node* sheet = scene.get("sheet");
-    if (images && sheet) check.fail(sheet, "give the scene's 'images' or its 'sheet', not both" + in);
-    if (atlas && (images || sheet)) check.fail(atlas, "give the scene's 'images', 'sheet' or 'atlas', only one" + in);
-    read_layout_keys(scene, check.file(), in, views, defaults, scene_entry);
-    if (atlas) return scene_entry;
-    if (sheet) {
-        if (!sheet->is_table()) scene_entry.sheet = check.picture_path(*sheet, "sheet", in);
-        if (!scene_entry.frames_stated) {
-            check.fail(&scene, "missing 'frames' (a sheet's frames are counted only from its 'columns' or 'cells')" + in);
+    const toml::node* atlas = scene.get("atlas");
+    if (const toml::node* from = scene.get("frames_from")) {
+        const std::string value = keys.text(*from, "frames_from");
+        if (value != "gif" && value != "aseprite") keys.fail(from, "'frames_from' can only be \"gif\" or \"aseprite\"");
+        if (value == "gif" && sheet && !sheet->is_table()) {
+            keys.fail(sheet, "frames_from = \"gif\" takes 'images', one GIF a view, or a 'sheet' table cutting one GIF, not a 'sheet' file");
         }
-        return scene_entry;
+        if (images && sheet) keys.fail(sheet, "give the scene's 'images' or its 'sheet', not both");
+        return value == "gif" ? GifFrames : AsepriteFrames;
+    }
+    if (images && sheet) keys.fail(sheet, "give the scene's 'images' or its 'sheet', not both");
+    if (atlas && (images || sheet)) keys.fail(atlas, "give the scene's 'images', 'sheet' or 'atlas', only one");
+    return atlas ? Atlas : sheet ? Sheet : Images;
+}
+
+// A scene's pictures and how they are placed, once its keys are known to apply.
+void read_pictures(const KeyReader& keys, const toml::table& scene, unsigned form, int views, ManifestScene& out)
+{
+    const toml::node* images = scene.get("images");
+    const toml::node* sheet = scene.get("sheet");
+    out.frames_stated = scene.get("frames") != nullptr;
+    if (out.frames_stated) out.frames = keys.count(scene, "frames", std::nullopt);
+    if (form & Frames) {
+        out.frames_from = form == GifFrames ? FramesFrom::Gif : FramesFrom::Aseprite;
+        // Left out, the files' frames count them.
+        if (!out.frames_stated) out.frames = -1;
+        out.frames_stated = true;
+    }
+    if (sheet && sheet->is_table()) out.grid = read_grid(keys, *sheet->as_table(), views, out);
+    if (form == Atlas) out.atlas = read_atlas(keys, scene, views, out);
+    read_placement(keys, scene, views, out);
+    if (out.grid && !out.frames_stated) {
+        keys.fail(&scene, "missing 'frames' (a sheet's frames are counted only from its 'columns' or 'cells')");
+    }
+    if (form == Atlas || out.grid) return;
+    if (form == Sheet) {
+        out.sheet = keys.path(*sheet, "sheet");
+        if (!out.frames_stated) keys.fail(&scene, "missing 'frames' (a sheet's frames are counted only from its 'columns' or 'cells')");
+        return;
     }
     if (!images) {
-        if (!scene_entry.frames_stated) check.fail(&scene, "missing 'frames'" + in);
-        if (views > 0 && scene_entry.frames > 0) check.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')" + in);
-        return scene_entry;
+        if (form & Frames) keys.fail(&scene, "frames_from needs 'images', an array of one file a view");
+        if (!out.frames_stated) keys.fail(&scene, "missing 'frames'");
+        if (views > 0 && out.frames > 0) keys.fail(&scene, "missing 'images' (or 'sheet' or 'atlas')");
+        return;
     }
-    const toml::array* array = images->as_array();
-    if (!array) check.fail(images, "'images' must be an array of paths" + in);
-    for (const toml::node& image : *array) scene_entry.images.push_back(check.picture_path(image, "images", in));
+    const toml::array& array = keys.array(*images, "images", "paths");
+    for (const toml::node& image : array) out.images.push_back(keys.path(image, "images"));
     // Patterns are counted once the build has expanded them.
-    const bool patterns = std::any_of(scene_entry.images.begin(), scene_entry.images.end(), is_pattern);
-    if (patterns && !scene_entry.frames_stated) return scene_entry;
-    if (!scene_entry.frames_stated) {
-        const std::optional<int> frames = frames_a_view(scene_entry.images.size(), views);
-        if (!frames) check.fail(images, no_frames_a_view(scene_entry.images.size(), "images", views) + "; give 'frames'" + in);
-        scene_entry.frames = *frames;
-        scene_entry.frames_stated = true;
+    if (std::any_of(out.images.begin(), out.images.end(), is_pattern)) return;
+    if (form & Frames) {
+        if (out.images.size() != static_cast<std::size_t>(views)) {
+            keys.fail(images, std::to_string(out.images.size()) + (form == GifFrames ? " GIFs" : " files") + " given for " +
+                                  views_text(views) + "; frames_from = \"" + (form == GifFrames ? "gif" : "aseprite") +
+                                  "\" takes one a view");
+        }
+        return;
     }
-    const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(scene_entry.frames);
-    if (!patterns && scene_entry.images.size() != wanted) {
-        check.fail(images, std::to_string(scene_entry.images.size()) + " images given, views x frames is " +
-                               std::to_string(views) + " x " + std::to_string(scene_entry.frames) + " = " +
-                               std::to_string(wanted) + in);
+    try {
+        out.frames = frames_of(out.images.size(), views, out.frames_stated ? std::optional(out.frames) : std::nullopt, "images");
+    } catch (const PackError& fault) {
+        keys.fail(images, fault.what());
     }
-    return scene_entry;
+    out.frames_stated = true;
+    if (!out.placement.heights.empty()) {
+        const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames);
+        if (out.placement.heights.size() != wanted) {
+            keys.fail(scene.get("heights"), std::to_string(out.placement.heights.size()) + " heights given, one an image: views x frames is " +
+                                                std::to_string(wanted));
+        }
+    }
+}
+
+ManifestScene read_scene(const KeyReader& keys, const toml::table& scene, int views, const Placement& defaults,
+                         const Manifest& manifest, Faults& faults)
+{
+    const std::size_t before = faults.size();
+    static const std::set<std::string_view> known = scene_key_names();
+    check_known_keys(keys, scene, known, faults);
+    ManifestScene entry;
+    entry.colour = manifest.colour;
+    entry.placement = defaults;
+    read_colour_keys(keys, scene, entry.colour, faults);
+    faults.check([&] {
+        entry.name = *keys.text_or_bytes(scene, "name", true);
+        try {
+            check_scene_name(entry.name);
+        } catch (const TileError& error) {
+            keys.fail(scene.get("name") ? scene.get("name") : scene.get("name_bytes"), error.description());
+        }
+    });
+    unsigned form = 0;
+    if (!faults.check([&] { form = form_of(keys, scene); })) return entry;
+    for (const SceneKey& key : SceneKeys) {
+        const toml::node* node = scene.get(key.name);
+        if (node && !(key.forms & form)) faults.check([&] { keys.fail(node, does_not_apply(key.name, form)); });
+    }
+    // What the scene's pictures are is read once its other keys hold: a
+    // fault there would be said again in other words.
+    if (faults.size() == before) faults.check([&] { read_pictures(keys, scene, form, views, entry); });
+    return entry;
 }
 
 // The manifest's own name with .til: "pack.toml" gives "pack.til".
@@ -285,7 +242,7 @@ std::string default_output(std::string_view file)
 Manifest parse_manifest(std::string_view text, std::string_view file_name)
 {
     const std::string file(file_name);
-    const Checker check(file);
+    const KeyReader keys(file);
     check_nesting(text, file);
 
     toml::table root;
@@ -293,53 +250,64 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
         root = toml::parse(text, file);
     } catch (const toml::parse_error& error) {
         const auto& at = error.source().begin;
-        throw PackError(Fault::Manifest, std::string(error.description()), in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
+        throw PackError(Fault::Manifest, std::string(error.description()),
+                        in_file(file, static_cast<int>(at.line), static_cast<int>(at.column)));
     }
 
-    std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene", "trim", "anchor"};
+    Faults faults;
+    std::set<std::string_view> known{"output", "output_bytes", "revision", "views", "metric", "strict", "scene",
+                                     "trim", "anchor", "crop", "scale", "scale_filter"};
     known.insert(ColourKeys.begin(), ColourKeys.end());
-    check.only_keys(root, known, "");
+    check_known_keys(keys, root, known, faults);
     Manifest manifest;
     manifest.file = file;
-    manifest.revision = check.count(root, "revision", RevisionNumber, "");
-    manifest.views = check.count(root, "views", 1, "");
+    faults.check([&] { manifest.revision = keys.count(root, "revision", RevisionNumber); });
+    // The scenes are counted in views: without them, they are not read.
+    const bool views_read = faults.check([&] { manifest.views = keys.count(root, "views", 1); });
     manifest.views_stated = root.get("views") != nullptr;
-    const Placement defaults = read_placement_defaults(root, file);
-    if (const auto output = check.text_or_bytes(root, "output", false, "")) {
+    const Placement defaults = read_placement_defaults(keys, root, faults);
+    faults.check([&] {
+        const auto output = keys.text_or_bytes(root, "output", false);
+        if (!output) {
+            manifest.output = default_output(file);
+            return;
+        }
         const toml::node* node = root.get("output") ? root.get("output") : root.get("output_bytes");
-        check.check_relative(*output, node, "output", "");
-        std::size_t start = 0;
-        for (std::size_t end; start <= output->size(); start = end + 1) {
+        if (output->empty() || output->front() == '/' || output->find('\0') != std::string::npos) {
+            keys.fail(node, "'output' must be a path relative to the manifest's folder");
+        }
+        for (std::size_t start = 0, end; start <= output->size(); start = end + 1) {
             end = std::min(output->find('/', start), output->size());
-            if (std::string_view(*output).substr(start, end - start) == "..") {
-                check.fail(node, "'output' must stay inside the manifest's folder");
-            }
+            if (std::string_view(*output).substr(start, end - start) == "..") keys.fail(node, "'output' must stay inside the manifest's folder");
         }
         manifest.output = *output;
-    } else {
-        manifest.output = default_output(file);
-    }
-    if (const toml::node* metric = root.get("metric")) {
-        const auto parsed = parse_metric(check.text(*metric, "metric", ""));
-        if (!parsed) check.fail(metric, "'metric' must be one of " + listed(metric_names()));
+    });
+    faults.check([&] {
+        const toml::node* metric = root.get("metric");
+        if (!metric) return;
+        const auto parsed = parse_metric(keys.text(*metric, "metric"));
+        if (!parsed) keys.fail(metric, "'metric' must be one of " + listed(metric_names()));
         manifest.metric = *parsed;
-    }
-    if (const toml::node* strict = root.get("strict")) {
-        if (!strict->is_boolean()) check.fail(strict, "'strict' must be true or false");
-        manifest.strict = *strict->value<bool>();
-    }
-    read_colour_keys(root, manifest.colour, file, "");
-    if (const toml::node* scenes = root.get("scene")) {
-        const toml::array* array = scenes->as_array();
-        if (!array || !array->is_array_of_tables()) check.fail(scenes, "'scene' must be a list of [[scene]] tables");
-        if (array->size() > MaxCount) {
-            check.fail(scenes, std::to_string(array->size()) + " scenes, at most " + std::to_string(MaxCount));
+    });
+    faults.check([&] {
+        if (const toml::node* strict = root.get("strict")) manifest.strict = keys.boolean(*strict, "strict");
+    });
+    read_colour_keys(keys, root, manifest.colour, faults);
+    const toml::node* scenes = root.get("scene");
+    if (scenes && views_read) {
+        faults.check([&] {
+            const toml::array* array = scenes->as_array();
+            if (!array || !array->is_array_of_tables()) keys.fail(scenes, "'scene' must be a list of [[scene]] tables");
+            if (array->size() > MaxCount) keys.fail(scenes, std::to_string(array->size()) + " scenes, at most " + std::to_string(MaxCount));
+        });
+        if (const toml::array* array = scenes->as_array(); array && array->is_array_of_tables() && array->size() <= MaxCount) {
+            int number = 0;
+            for (const toml::node& scene : *array) {
+                manifest.scenes.push_back(read_scene(keys.in_scene(number++), *scene.as_table(), manifest.views, defaults, manifest, faults));
+            }
         }
-        int number = 0;
-        for (const toml::node& scene : *array) {
-            manifest.scenes.push_back(read_scene(check, *scene.as_table(), number++, manifest.views, defaults, manifest));
-        }
     }
+    faults.raise();
     return manifest;
 }
 
@@ -357,17 +325,20 @@ std::string manifest_text(const Manifest& manifest)
         out << "\n[[scene]]\n" << named_text("name", scene.name, Notation::Toml) << "\n";
         if (scene.frames_stated && scene.frames >= 0) out << "frames = " << scene.frames << "\n";
         out << colour_keys_text(scene.colour, manifest.colour);
-        if (scene.frames_from_gif) out << "frames_from = \"gif\"\n";
-        if (scene.grid || scene.atlas) {
-            out << layout_text(scene);
+        if (scene.frames_from == FramesFrom::Gif) out << "frames_from = \"gif\"\n";
+        if (scene.frames_from == FramesFrom::Aseprite) out << "frames_from = \"aseprite\"\n";
+        if (scene.grid) {
+            out << grid_text(scene.sheet, *scene.grid);
+        } else if (scene.atlas) {
+            out << atlas_text(*scene.atlas);
         } else if (!scene.sheet.empty()) {
             out << "sheet = " << toml_string(scene.sheet) << "\n";
-        } else if (!scene.images.empty() || scene.frames_from_gif) {
+        } else if (!scene.images.empty() || scene.frames_from != FramesFrom::Pictures) {
             out << "images = [\n";
             for (const auto& image : scene.images) out << "    " << toml_string(image) << ",\n";
             out << "]\n";
         }
-        if (!scene.grid && !scene.atlas) out << layout_text(scene);
+        out << placement_text(scene.placement, Placement{});
     }
     return out.str();
 }

@@ -168,7 +168,7 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
                 if (place.frame != scene.frames - 1) continue;
                 const std::string name = scene.stem + "_" + std::to_string(place.view) + ".gif";
                 sink.write(name, gif.finish(scene.views.at(static_cast<std::size_t>(place.view))));
-                manifest.scenes[s].frames_from_gif = true;
+                manifest.scenes[s].frames_from = FramesFrom::Gif;
                 manifest.scenes[s].images.push_back(name);
                 continue;
             }

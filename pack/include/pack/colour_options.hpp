@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "palette/palette.hpp"
 
@@ -29,6 +31,12 @@ struct ColourOptions {
     int alpha_threshold = DefaultAlphaThreshold;  // below it a pixel is transparent
     std::optional<Rgb> matte;                     // partly transparent kept pixels are blended over it
     bool soft_edges = false;
+    // Key colours: opaque pixels of exactly these colours are transparent,
+    // before anything else is done with them.
+    std::vector<Rgb> transparent;
+    // In an indexed picture (PNG, GIF), this index of its own palette is
+    // transparent, whatever its colour.
+    std::optional<std::uint8_t> transparent_index;
 
     friend bool operator==(const ColourOptions&, const ColourOptions&) = default;
 };

@@ -3,7 +3,7 @@
 
 namespace tess {
 
-std::optional<Anchor> parse_anchor(const std::string& text)
+std::optional<Anchor> parse_anchor(std::string_view text)
 {
     if (text == "left") return Anchor::Left;
     if (text == "center") return Anchor::Center;
@@ -20,5 +20,14 @@ const char* anchor_name(Anchor anchor)
     }
     return "left";
 }
+
+std::optional<ScaleFilter> parse_scale_filter(std::string_view text)
+{
+    if (text == "area") return ScaleFilter::Area;
+    if (text == "nearest") return ScaleFilter::Nearest;
+    return std::nullopt;
+}
+
+const char* scale_filter_name(ScaleFilter filter) { return filter == ScaleFilter::Nearest ? "nearest" : "area"; }
 
 }  // namespace tess
