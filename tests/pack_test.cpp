@@ -343,7 +343,7 @@ TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)
         {"too wide", images, png_of(65, 1), "b scene 0 view 1 frame 0: 65 x 1 pixels; an image is at most 64 x 255"},
         {"too high", images, png_of(1, 256), "b scene 0 view 1 frame 0: 1 x 256 pixels"},
         {"pixel without colour", images, "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c red\", \"ab\"};\n",
-         "b scene 0 view 1 frame 0: pixel \"b\" at x 1, y 0 has no colour"},
+         "b scene 0 view 1 frame 0 x 1 y 0: pixel \"b\" at x 1, y 0 has no colour"},
         {"strict colour", "strict = true\n" + images,
          "/* XPM */\nstatic char *r[] = {\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"};\n",
          "b scene 0 view 1 frame 0 x 1 y 0: colour #010203 at x 1, y 0 is not a palette colour"},
