@@ -27,12 +27,12 @@ TEST(EncodeImage, WorkedExampleGivesItsBytesUnderEveryType)
 
 // A row of XPM text as tessenc encodes it: a row of width 0 adds nothing,
 // a pixel without a colour fails with tessenc's message.
-void encode_row(std::string_view row, int chars_per_pixel, const ColourTable& colours, Bytes& out)
+void encode_row(std::string_view row, const ColourTable& colours, Bytes& out)
 {
     if (row.empty()) return;
     std::vector<Pixel> pixels;
     try {
-        row_pixels(row, chars_per_pixel, colours, pixels);
+        row_pixels(row, 0, colours, pixels);
     } catch (const XpmError& error) {
         throw Failure("error: " + std::string(error.what()) + "\n");
     }
@@ -65,7 +65,7 @@ TEST(EncodeRow, RunsAreMaximalAndAlternate)
     const ColourTable table = sample_table();
     for (const auto& c : cases) {
         Bytes out{0xaa};
-        encode_row(c.row, 2, table, out);
+        encode_row(c.row, table, out);
         EXPECT_EQ(Bytes(out.begin() + 1, out.end()), c.bytes) << c.row;
     }
 }
@@ -74,7 +74,7 @@ TEST(EncodeRow, APixelWithoutAColourAddsNothing)
 {
     Bytes out{0xaa};
     try {
-        encode_row("a zz.", 2, sample_table(), out);  // "a " "zz" ". " — the last is no key either
+        encode_row("a zz.", sample_table(), out);  // "a " "zz" ". " — the last is no key either
         ADD_FAILURE() << "unknown pixel accepted";
     } catch (const Failure& failure) {
         EXPECT_STREQ(failure.what(), "error: pixel \"zz\" has no colour\n");

@@ -337,7 +337,7 @@ TEST(PackBuild, BadPicturesAreRefusedAtTheirImage)
         {"too wide", images, png_of(65, 1), "scene 0 \"walk\", view 1, frame 0 (b): 65 x 1 pixels; an image is at most 64 x 255"},
         {"too high", images, png_of(1, 256), "scene 0 \"walk\", view 1, frame 0 (b): 1 x 256 pixels"},
         {"pixel without colour", images, "/* XPM */\nstatic char *r[] = {\"2 1 1 1\", \"a c red\", \"ab\"};\n",
-         "scene 0 \"walk\", view 1, frame 0 (b): pixel \"b\" at x 1, y 0 has no colour"},
+         "scene 0 \"walk\", view 1, frame 0 (b): pixel \"b\" at x 1, y 0 has no colour [x 1, y 0]"},
         {"strict colour", "strict = true\n" + images,
          "/* XPM */\nstatic char *r[] = {\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"};\n",
          "scene 0 \"walk\", view 1, frame 0 (b): colour #010203 at x 1, y 0 is not a palette colour [x 1, y 0]"},

@@ -2,8 +2,10 @@
 
 #include <sstream>
 
+#include "colour_table.hpp"
 #include "test_support.hpp"
 #include "xpm/header.hpp"
+#include "xpm/picture.hpp"
 #include "xpm/strings.hpp"
 
 namespace tess {
@@ -141,6 +143,33 @@ TEST(ColourLine, LinesWithoutAColourFail)
         {"a c bluish", 1, "error: unknown colour name bluish\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(failure_of([&] { parse_colour_line(c.line, c.cpp); }), c.message) << c.line;
+}
+
+// A fault in the rows gives its place beside its message, which stays as it
+// was (a pixel's place is checked through tesspack, which passes it on).
+TEST(XpmRows, FaultsGiveTheirPlace)
+{
+    std::istringstream short_row("\"2 2 1 1\", \"a c red\", \"aa\", \"a\"");
+    try {
+        read_xpm_picture(short_row);
+        ADD_FAILURE() << "a short row read";
+    } catch (const XpmError& error) {
+        EXPECT_STREQ(error.what(), "wrong xpm format: row 1 is not 2 pixels wide");
+        EXPECT_EQ(error.row(), 1);
+    }
+
+    ColourTable colours(Metric::L2, 1);
+    colours.add({"a", Rgb{255, 0, 0}});
+    colours.finish();
+    std::vector<Pixel> pixels;
+    try {
+        row_pixels("aaz", 4, colours, pixels);
+        ADD_FAILURE() << "tessenc took a pixel without a colour";
+    } catch (const XpmError& error) {
+        EXPECT_STREQ(error.what(), "pixel \"z\" has no colour");
+        ASSERT_TRUE(error.pixel());
+        EXPECT_EQ(std::pair(error.pixel()->x, error.pixel()->y), std::pair(2, 4));
+    }
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ void KeyIndex::add(std::string_view key, std::uint32_t number)
     entries_.push_back({key_of(key), number});
 }
 
+void KeyIndex::add_first(std::string_view key, std::uint32_t number)
+{
+    entries_.insert(entries_.begin(), {key_of(key), number});
+}
+
 void KeyIndex::finish()
 {
     std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return less(a.key, b.key); });

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "xpm/colour_table.hpp"
 #include "xpm/error.hpp"
 #include "xpm/header.hpp"
-#include "xpm/key_index.hpp"
 #include "xpm/strings.hpp"
 
 namespace tess {
@@ -34,26 +34,30 @@ XpmPicture read_xpm_picture(std::istream& in)
     XpmPicture picture{values.width, values.height, {}, {}};
     const auto cpp = static_cast<std::size_t>(values.chars_per_pixel);
 
-    KeyIndex keys(values.chars_per_pixel);
+    XpmColourTable colour_table(values.chars_per_pixel);
     for (int i = 0; i < values.colours; ++i) {
         const ColourDefinition definition = parse_colour_line(strings.next(), values.chars_per_pixel);
-        keys.add(definition.key, static_cast<std::uint32_t>(picture.colours.size()));
+        colour_table.add(definition);
         picture.colours.push_back({std::string(definition.key), definition.colour});
     }
-    keys.finish();
+    colour_table.finish();
 
     picture.pixels.reserve(static_cast<std::size_t>(values.width) * static_cast<std::size_t>(values.height));
     for (int y = 0; y < values.height; ++y) {
         const std::string_view row = strings.next();
         if (row.size() != static_cast<std::size_t>(values.width) * cpp) {
-            throw XpmError(XpmFault::WrongFormat, "wrong xpm format: row " + std::to_string(y) + " is not " +
-                                                      std::to_string(values.width) + " pixels wide");
+            throw XpmError(XpmFault::WrongFormat,
+                           "wrong xpm format: row " + std::to_string(y) + " is not " + std::to_string(values.width) +
+                               " pixels wide",
+                           y);
         }
-        const std::size_t unknown = keys.find_row(row, picture.pixels);
+        const std::size_t unknown = colour_table.find_row(row, picture.pixels);
         if (unknown < row.size()) {
-            throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(row.substr(unknown, cpp)) + "\" at x " +
-                                                             std::to_string(unknown / cpp) + ", y " + std::to_string(y) +
-                                                             " has no colour");
+            const int x = static_cast<int>(unknown / cpp);
+            throw XpmError(XpmFault::PixelWithoutColour,
+                           "pixel \"" + std::string(row.substr(unknown, cpp)) + "\" at x " + std::to_string(x) + ", y " +
+                               std::to_string(y) + " has no colour",
+                           XpmPixelPlace{x, y});
         }
     }
     return picture;

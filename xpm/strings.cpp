@@ -15,9 +15,11 @@ constexpr std::size_t BufferSize = 16384;
 
 }  // namespace
 
-void fail_wrong_xpm_format()
+void fail_wrong_xpm_format(std::optional<int> row)
 {
-    throw XpmError(XpmFault::WrongFormat, "wrong xpm format");
+    constexpr const char* message = "wrong xpm format";
+    if (row) throw XpmError(XpmFault::WrongFormat, message, *row);
+    throw XpmError(XpmFault::WrongFormat, message);
 }
 
 XpmStrings::XpmStrings(std::istream& in, std::size_t max_length)

@@ -42,7 +42,12 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
         if (text.find('"') == std::string_view::npos || (first != std::string_view::npos && (text[first] == '{' || text[first] == '['))) {
             throw PackError(Fault::Picture, "not an image file this reads; give PNG, XPM or GIF");
         }
-        throw PackError(Fault::Picture, error.what());
+        PackLocation at;
+        if (const auto pixel = error.pixel()) {
+            at.x = pixel->x;
+            at.y = pixel->y;
+        }
+        throw PackError(Fault::Picture, error.what(), at);
     }
     Picture picture{xpm.width, xpm.height, {}, std::move(xpm.pixels)};
     for (const XpmColour& colour : xpm.colours) {

@@ -4,32 +4,32 @@
 
 namespace tess {
 
-ColourTable::ColourTable(Metric metric, int chars_per_pixel) : metric_(metric), indices_(chars_per_pixel) {}
+ColourTable::ColourTable(Metric metric, int chars_per_pixel)
+    : metric_(metric), chars_per_pixel_(chars_per_pixel), lines_(chars_per_pixel)
+{
+}
 
 void ColourTable::add(const ColourDefinition& definition)
 {
-    if (!definition.colour) {
-        transparent_key_ = std::string(definition.key);
-        return;
-    }
-    indices_.add(definition.key, nearest_rgb_index(*definition.colour, metric_));
+    lines_.add(definition);
+    line_pixels_.push_back(definition.colour ? Pixel{nearest_rgb_index(*definition.colour, metric_)} : TransparentPixel);
 }
 
 void ColourTable::finish()
 {
-    indices_.finish();
+    lines_.finish();
 }
 
-std::optional<std::uint8_t> ColourTable::index_of(std::string_view key) const
+std::optional<Pixel> ColourTable::pixel_of(std::string_view key) const
 {
-    const auto index = indices_.find(key);
-    if (!index) return std::nullopt;
-    return static_cast<std::uint8_t>(*index);
+    const auto line = lines_.find(key);
+    if (!line) return std::nullopt;
+    return line_pixels_[*line];
 }
 
-void row_pixels(std::string_view row, int chars_per_pixel, const ColourTable& colours, std::vector<Pixel>& pixels)
+void row_pixels(std::string_view row, int y, const ColourTable& colours, std::vector<Pixel>& pixels)
 {
-    const auto cpp = static_cast<std::size_t>(chars_per_pixel);
+    const auto cpp = static_cast<std::size_t>(colours.chars_per_pixel());
     pixels.clear();
     // Neighbours mostly share a colour, so the last key's pixel is tried first.
     std::string_view last_key;
@@ -37,13 +37,12 @@ void row_pixels(std::string_view row, int chars_per_pixel, const ColourTable& co
     for (std::size_t start = 0; start + cpp <= row.size(); start += cpp) {
         const std::string_view key = row.substr(start, cpp);
         if (key != last_key) {
-            if (colours.is_transparent(key)) {
-                last_pixel = TransparentPixel;
-            } else if (const auto index = colours.index_of(key)) {
-                last_pixel = *index;
-            } else {
-                throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(key) + "\" has no colour");
+            const auto pixel = colours.pixel_of(key);
+            if (!pixel) {
+                throw XpmError(XpmFault::PixelWithoutColour, "pixel \"" + std::string(key) + "\" has no colour",
+                               XpmPixelPlace{static_cast<int>(start / cpp), y});
             }
+            last_pixel = *pixel;
             last_key = key;
         }
         pixels.push_back(last_pixel);

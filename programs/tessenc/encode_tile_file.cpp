@@ -60,10 +60,10 @@ void encode_tile_file(std::istream& xpm, Metric metric, std::string_view scene_n
         std::vector<Pixel> pixels;
         for (int y = 0; y < values.height; ++y) {
             const std::string_view row = strings.next();
-            if (row.size() != row_length) fail_wrong_xpm_format();
+            if (row.size() != row_length) fail_wrong_xpm_format(y);
             // A row of width 0 leaves no trace, not even EndOfRow.
             if (values.width == 0) continue;
-            row_pixels(row, values.chars_per_pixel, colours, pixels);
+            row_pixels(row, y, colours, pixels);
             encode_row(pixels, data);
         }
     } catch (const XpmError& error) {

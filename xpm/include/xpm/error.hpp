@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -16,18 +17,37 @@ enum class XpmFault {
     PixelWithoutColour,  // a pixel whose key has no colour line
 };
 
+// A pixel of the picture: x from the left, y from the top, both from 0.
+struct XpmPixelPlace {
+    int x;
+    int y;
+};
+
 // The message says what is wrong and with which value, e.g. `width 65 is
 // outside 0 to 64` where the width is held to 64; a program adds its own
-// prefix.
+// prefix. A fault in the pixel rows also gives its place, where the reader
+// knows it: the row (a malformed one), or the pixel (one without a colour).
 class XpmError : public std::runtime_error {
 public:
     XpmError(XpmFault fault, const std::string& message) : std::runtime_error(message), fault_(fault) {}
+    XpmError(XpmFault fault, const std::string& message, int row) : XpmError(fault, message) { row_ = row; }
+    XpmError(XpmFault fault, const std::string& message, XpmPixelPlace pixel) : XpmError(fault, message, pixel.y)
+    {
+        pixel_ = pixel;
+    }
+
     XpmFault fault() const { return fault_; }
+    // The row at fault, from 0 at the top; a pixel's row too.
+    std::optional<int> row() const { return row_; }
+    std::optional<XpmPixelPlace> pixel() const { return pixel_; }
 
 private:
     XpmFault fault_;
+    std::optional<int> row_;
+    std::optional<XpmPixelPlace> pixel_;
 };
 
-[[noreturn]] void fail_wrong_xpm_format();
+// "wrong xpm format", at a row where one is given.
+[[noreturn]] void fail_wrong_xpm_format(std::optional<int> row = std::nullopt);
 
 }  // namespace tess

@@ -17,6 +17,8 @@ public:
 
     // The first number given for a key wins.
     void add(std::string_view key, std::uint32_t number);
+    // A number that wins over every one add gives the key.
+    void add_first(std::string_view key, std::uint32_t number);
     // Called once every key is added, before any lookup.
     void finish();
     std::optional<std::uint32_t> find(std::string_view key) const;

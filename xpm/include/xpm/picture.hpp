@@ -27,9 +27,8 @@ struct XpmPicture {
 };
 
 // Reads a whole XPM: everything tessenc reads, of any size within XpmLimits'
-// defaults. The first line of a key gives its colour, and every None colour
-// is transparent. Raises XpmError, naming the row or
-// the pixel (x, y) where it can.
+// defaults. A pixel's colour line is the one XpmColourTable's rule gives its
+// key. Raises XpmError, naming the row or the pixel (x, y) where it can.
 XpmPicture read_xpm_picture(std::istream& in);
 // The same for a whole file in memory, read where it lies.
 XpmPicture read_xpm_picture(std::span<const std::uint8_t> file);
