@@ -201,7 +201,8 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"two sources", scene + "frames = 1\nimages = [\"s.xpm\"]\natlas = \"a.json\"\n", "only one"},
         {"atlas cut short", scene + "atlas = \"cut.json\"\n", "cut.json:1:13: not valid JSON"},
         {"atlas picture missing", scene + "atlas = \"gone.json\"\n",
-         "(gone.png): cannot read: No such file or directory (the picture the atlas names in meta.image; atlas_image"},
+         "(gone.png): cannot read: No such file or directory (the picture the atlas names in meta.image, looked for in the "
+         "manifest's folder; atlas_image = \"...\" gives another, relative to the manifest)"},
         {"atlas picture given, still missing", scene + "atlas = \"gone.json\"\natlas_image = \"also-gone.png\"\n",
          "(also-gone.png): cannot read: No such file or directory\n"},
         {"atlas picture without an atlas", scene + "frames = 1\nimages = [\"s.xpm\"]\natlas_image = \"s.xpm\"\n",
@@ -214,13 +215,14 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"no such frame name", scene + "atlas = \"a.json\"\nframe_names = [\"f9\"]\n", "no frame named \"f9\""},
         {"pattern matching nothing", scene + "frames = 1\nimages = [\"*.png\"]\n", "*.png"},
         {"a cell too wide", scene + "frames = 1\nsheet = { file = \"wide.xpm\", cell = [70, 1] }\n",
-         "the picture is 70 pixels wide; an image is at most 64 wide: trim = true drops the transparent border, or cut smaller cells with 'cell'"},
+         "the picture is 70 pixels wide; an image is at most 64 wide: trim = true drops the transparent border, crop = [3, 0, 64, 1] "
+         "takes a window of it, scale = 0.91 makes it smaller, or cut smaller cells with 'cell' (and 'margin' and 'spacing' for the window)"},
         {"an atlas frame too wide", scene + "trim = true\natlas = \"wide.json\"\n",
          "the picture is 70 pixels wide after trimming; an image is at most 64 wide: what is drawn across the scene's frames spans that "
-         "much; an atlas frame is cut as exported, so export it smaller"},
+         "much; crop = [3, 0, 64, 1] takes a window of it, scale = 0.91 makes it smaller"},
         {"a picture too wide", scene + "images = [\"wide.x*\"]\n", "or cut it into cells with sheet = { file, cell }"},
         {"a picture that is none", scene + "images = [\"wide.j*\"]\n",
-         "scene 0 \"w\", view 0, frame 0 (wide.json): not an image file this reads; give PNG, XPM or GIF"},
+         "scene 0 \"w\", view 0, frame 0 (wide.json): not an image file this reads; give PNG, XPM, GIF or .aseprite"},
         {"a note named as a picture", scene + "images = [\"note.txt\"]\n", "(note.txt): not an image file this reads"},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "ase/ase_file.hpp"
 #include "pack/report.hpp"
 #include "pack/error.hpp"
 #include "pack/colours.hpp"
@@ -24,6 +25,14 @@ std::string PictureSource::identify(const std::string& path) { return path; }
 
 namespace {
 
+// "hero/walk.json" and "walk.png" give "hero/walk.png".
+std::string beside(const std::string& file, const std::string& name)
+{
+    if (name.front() == '/') return name;
+    const std::size_t slash = file.find_last_of('/');
+    return slash == std::string::npos ? name : file.substr(0, slash + 1) + name;
+}
+
 // The bytes a sink is given at a time: few writes, little memory.
 constexpr std::size_t SinkPiece = std::size_t{1} << 16;
 
@@ -39,11 +48,13 @@ public:
     BuiltTile build()
     {
         check_least_size();
-        for (const ManifestScene& scene : manifest_.scenes) {
-            if (scene.frames_from == FramesFrom::Gif) {
-                from_gif_views(scene);
+        trim_together();
+        for (std::size_t s = 0; s < manifest_.scenes.size(); ++s) {
+            const ManifestScene& scene = manifest_.scenes[s];
+            if (scene.frames_from != FramesFrom::Pictures) {
+                from_files(scene);
             } else {
-                from_layout(scene);
+                from_layout(scene, s);
             }
             if (report_) {
                 report_->scenes.push_back({scene.name, scene_figures(tally_)});
@@ -142,98 +153,198 @@ private:
         built_.bytes.clear();
     }
 
-    // One animated GIF a view. The scene's frame count is only known once
-    // every GIF is read, so the images wait encoded (no larger than the file
-    // they go into) until all views agree on it.
-    void from_gif_views(const ManifestScene& scene)
+    // The atlas at `path`: a JSON export, parsed once a build since scenes
+    // often share one, or an .aseprite file, whose frames are its own.
+    const SceneAtlas& atlas(const std::string& path, const AseLayerChoice& layers)
+    {
+        std::string key = pictures_.key_of(path) + "#" + std::to_string(static_cast<int>(layers.kind));
+        for (const std::string& name : layers.names) key += "|" + std::to_string(name.size()) + ":" + name;
+        if (const auto found = atlases_.find(key); found != atlases_.end()) return found->second;
+        std::vector<std::uint8_t> bytes = source_.read(path);
+        SceneAtlas read;
+        if (looks_like_ase(bytes)) {
+            const std::shared_ptr<const PictureFrames> frames = pictures_.frames(path, layers);
+            read.frames_of_file = true;
+            read.atlas.tags = frames->tags;
+            for (const Picture& picture : frames->pictures) {
+                read.atlas.frames.push_back({"", 0, 0, picture.width, picture.height, false, 0, 0, picture.width, picture.height});
+            }
+        } else {
+            read.atlas = parse_atlas(bytes, path);
+            read.image = beside(path, read.atlas.image);
+        }
+        return atlases_.emplace(std::move(key), std::move(read)).first->second;
+    }
+
+    // The box every scene trimmed together shows: the union of their
+    // drawings, so that one character's animations share one box.
+    void trim_together()
+    {
+        std::optional<Box> together;
+        for (std::size_t s = 0; s < manifest_.scenes.size(); ++s) {
+            const ManifestScene& scene = manifest_.scenes[s];
+            if (scene.placement.trim != Trim::Together || scene.frames_from != FramesFrom::Pictures) continue;
+            in_scene(scene, static_cast<int>(s), [&] {
+                SceneLayout layout = laid_out(scene);
+                const Box drawn = layout.drawn_box(boxes_);
+                together = together ? united_box(*together, drawn) : drawn;
+            });
+        }
+        together_ = together;
+    }
+
+    static Box united_box(const Box& a, const Box& b)
+    {
+        if (a.w == 0) return b;
+        if (b.w == 0) return a;
+        const int x = std::min(a.x, b.x), y = std::min(a.y, b.y);
+        return {x, y, std::max(a.x + a.w, b.x + b.w) - x, std::max(a.y + a.h, b.y + b.h) - y};
+    }
+
+    SceneLayout laid_out(const ManifestScene& scene)
+    {
+        const AtlasLoader loader = [&](const std::string& path, const AseLayerChoice& layers) -> const SceneAtlas& {
+            return atlas(path, layers);
+        };
+        return SceneLayout(scene, manifest_.views, pictures_, loader);
+    }
+
+    // Runs `action`, raising what goes wrong within the scene.
+    template <typename Action>
+    void in_scene(const ManifestScene& scene, int number, Action action)
+    {
+        try {
+            action();
+        } catch (const PackError& error) {
+            PackLocation where;
+            where.scene = number;
+            where.scene_name = scene.name;
+            throw error.within(where);
+        }
+    }
+
+    void from_layout(const ManifestScene& scene, std::size_t number)
+    {
+        in_scene(scene, static_cast<int>(number), [&] {
+            SceneLayout layout = laid_out(scene);
+            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
+            if (scene.placement.trim == Trim::Together) layout.trim_to(together_.value_or(Box{}));
+            if (scene.placement.trim == Trim::Scene) layout.trim_to(layout.drawn_box(boxes_));
+            writer_.scene(layout.frames(), scene.name);
+            for (std::size_t k = 0; k < layout.size(); ++k) {
+                const ImagePlace place = image_place(static_cast<int>(k), layout.frames());
+                located(scene, place.view, place.frame, layout.path(k), [&] {
+                    const Placed placed = layout.placed(k);
+                    put(converted(scene, placed.window, placed.origin ? &*placed.origin : nullptr));
+                });
+            }
+        });
+    }
+
+    // One animated file a view (a GIF, an .aseprite file), or one GIF cut
+    // by a grid, a cell a view. The scene's frame count is only known once
+    // every file is read, so the images wait encoded (no larger than the
+    // file they go into) until all views agree on it.
+    void from_files(const ManifestScene& scene)
     {
         struct Encoded {
             int height;
             std::vector<std::uint8_t> data;
         };
+        const int views = manifest_.views;
+        const bool gif = scene.frames_from == FramesFrom::Gif;
         std::vector<std::string> paths;
-        try {
-            paths = expanded_paths(scene.images, source_);
-        } catch (const PackError& error) {
-            throw error.within(at(scene, -1, -1, ""));
-        }
-        if (paths.size() != static_cast<std::size_t>(manifest_.views)) {
-            throw PackError(Fault::Layout, std::to_string(paths.size()) + (paths.size() == 1 ? " GIF" : " GIFs") + " given for " +
-                                std::to_string(manifest_.views) + (manifest_.views == 1 ? " view" : " views") +
-                                " once patterns are expanded; frames_from = \"gif\" takes one a view",
-                            at(scene, -1, -1, scene.images.empty() ? "" : scene.images.front()));
-        }
-        std::vector<std::vector<Encoded>> views(paths.size());
+        in_scene(scene, built_.scenes, [&] {
+            paths = scene.grid ? std::vector<std::string>(static_cast<std::size_t>(views), scene.sheet) : expanded_paths(scene.images, source_);
+            if (paths.size() != static_cast<std::size_t>(views)) {
+                throw PackError(Fault::Manifest, std::to_string(paths.size()) + (gif ? (paths.size() == 1 ? " GIF" : " GIFs") : (paths.size() == 1 ? " file" : " files")) +
+                                                     " given for " + views_text(views) + " once patterns are expanded; frames_from = \"" +
+                                                     (gif ? "gif" : "aseprite") + "\" takes one a view",
+                                in_file(scene.images.empty() ? "" : scene.images.front()));
+            }
+        });
+        AseLayerChoice layers;
+        // A frame larger than an image is cut, scaled or cropped, or refused.
+        const bool large = scene.grid || scene.placement.crop || scene.placement.scale < 1;
+        std::vector<std::vector<Encoded>> encoded(paths.size());
         std::uint64_t held = size();
-        int view = -1, frame = -1;
-        for (view = 0; view < static_cast<int>(views.size()); ++view) {
+        for (int view = 0; view < static_cast<int>(paths.size()); ++view) {
             const std::string& path = paths[static_cast<std::size_t>(view)];
-            frame = -1;
+            int frame = -1;
             located(scene, view, frame, path, [&] {
-                const std::vector<Picture> frames = read_picture_frames(source_.read(path));
-                for (frame = 0; frame < static_cast<int>(frames.size()); ++frame) {
-                    const Picture& picture = frames[static_cast<std::size_t>(frame)];
-                    check_fits(picture.width, picture.height, PictureCut::GifFrame, false);
-                    const Image image = converted(scene, whole_picture(picture));
-                    Encoded encoded{image.height, encode_image(image)};
-                    encoded.data.shrink_to_fit();  // held until every view is read
-                    held += ImageRecordSize + encoded.data.size();
+                const std::shared_ptr<const PictureFrames> frames = pictures_.frames(path, layers, large);
+                for (frame = 0; frame < static_cast<int>(frames->pictures.size()); ++frame) {
+                    const auto picture = std::shared_ptr<const Picture>(frames, &frames->pictures[static_cast<std::size_t>(frame)]);
+                    const Placed placed = placed_drawing(file_frame(scene, view, frame, path, *picture), picture, scene.placement,
+                                                         scene.colour, std::nullopt, false);
+                    const Image image = converted(scene, placed.window, placed.origin ? &*placed.origin : nullptr);
+                    Encoded one{image.height, encode_image(image)};
+                    one.data.shrink_to_fit();  // held until every view is read
+                    held += ImageRecordSize + one.data.size();
                     if (held > max_bytes_) refuse_size(held);
-                    views[static_cast<std::size_t>(view)].push_back(std::move(encoded));
+                    encoded[static_cast<std::size_t>(view)].push_back(std::move(one));
                 }
             });
         }
 
         int frames = scene.frames;
         bool differ = false;
-        for (const auto& encoded : views) differ = differ || encoded.size() != views.front().size();
+        for (const auto& view : encoded) differ = differ || view.size() != encoded.front().size();
         if (differ) {
             std::string counts;
-            for (std::size_t v = 0; v < views.size(); ++v) {
-                counts += (v ? ", " : "") + paths[v] + " " + std::to_string(views[v].size());
-            }
-            throw PackError(Fault::Layout, "the views' GIFs differ in their number of frames: " + counts, at(scene, -1, -1, ""));
+            for (std::size_t v = 0; v < encoded.size(); ++v) counts += (v ? ", " : "") + paths[v] + " " + std::to_string(encoded[v].size());
+            throw PackError(Fault::Layout, std::string(gif ? "the views' GIFs" : "the views' files") + " differ in their number of frames: " + counts,
+                            at(scene, -1, -1, ""));
         }
-        if (!views.empty()) {
-            const auto count = static_cast<int>(views.front().size());
+        if (!encoded.empty()) {
+            const auto count = static_cast<int>(encoded.front().size());
             if (frames >= 0 && frames != count) {
-                throw PackError(Fault::Layout, "the GIFs have " + std::to_string(count) + " frames, the scene's 'frames' is " +
-                                    std::to_string(frames),
+                throw PackError(Fault::Layout, std::string(gif ? "the GIFs have " : "the files have ") + std::to_string(count) +
+                                                   " frames, the scene's 'frames' is " + std::to_string(frames),
                                 at(scene, -1, -1, paths.front()));
+            }
+            if (count > MaxCount) {
+                throw PackError(Fault::Limit, std::to_string(count) + " frames a view, at most " + std::to_string(MaxCount), at(scene, -1, -1, paths.front()));
             }
             frames = count;
         }
         writer_.scene(std::max(frames, 0), scene.name);
-        for (const auto& encoded : views) {
-            for (const Encoded& image : encoded) {
+        for (const auto& view : encoded) {
+            for (const Encoded& image : view) {
                 writer_.image(image.height, image.data);
                 image_written();
             }
         }
     }
 
-    void from_layout(const ManifestScene& scene)
+    // Frame `frame` of view `view`'s file: whole, or the view's cell of the grid.
+    static Drawing file_frame(const ManifestScene& scene, int view, int frame, const std::string& path, const Picture& picture)
     {
-        try {
-            const AtlasLoader atlas = [&](const std::string& path) -> const Atlas& {
-                // Parsed once a build: scenes often share one export.
-                auto found = atlases_.find(path);
-                if (found == atlases_.end()) found = atlases_.emplace(path, parse_atlas(source_.read(path), path)).first;
-                return found->second;
-            };
-            SceneLayout layout(scene, manifest_.views, manifest_.views_stated, pictures_, atlas, boxes_);
-            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
-            writer_.scene(layout.frames(), scene.name);
-            for (std::size_t k = 0; k < layout.size(); ++k) {
-                const ImagePlace place = image_place(static_cast<int>(k), layout.frames());
-                located(scene, place.view, place.frame, layout.path(k), [&] {
-                    const SceneLayout::Placed placed = layout.placed(k);
-                    put(converted(scene, placed.window, placed.origin ? &*placed.origin : nullptr));
-                });
-            }
-        } catch (const PackError& error) {
-            throw error.within(at(scene, -1, -1, ""));
+        Drawing drawing;
+        drawing.path = path;
+        drawing.view = view;
+        drawing.frame = frame;
+        drawing.cut = PictureCut::FileFrame;
+        drawing.w = drawing.canvas_w = picture.width;
+        drawing.h = drawing.canvas_h = picture.height;
+        if (!scene.grid) return drawing;
+        const SheetGrid& grid = *scene.grid;
+        const auto v = static_cast<std::size_t>(view);
+        const int column = grid.cells.empty() ? 0 : grid.cells[v].first;
+        const int row = grid.cells.empty() ? (grid.rows.empty() ? view : grid.rows[v]) : grid.cells[v].second;
+        drawing.cut = PictureCut::Cell;
+        drawing.x = grid.margin_x + std::int64_t{column} * (grid.cell_width + grid.spacing_x);
+        drawing.y = grid.margin_y + std::int64_t{row} * (grid.cell_height + grid.spacing_y);
+        drawing.w = drawing.canvas_w = grid.cell_width;
+        drawing.h = drawing.canvas_h = grid.cell_height;
+        drawing.what = "cell [" + std::to_string(column) + ", " + std::to_string(row) + "]";
+        if (drawing.x + drawing.w > picture.width || drawing.y + drawing.h > picture.height) {
+            throw PackError(Fault::Layout, drawing.what + " is " + std::to_string(drawing.w) + " x " + std::to_string(drawing.h) +
+                                               " pixels at x " + std::to_string(drawing.x) + ", y " + std::to_string(drawing.y) +
+                                               ", reaching past the GIF's " + std::to_string(picture.width) + " x " +
+                                               std::to_string(picture.height));
         }
+        return drawing;
     }
 
     const Manifest& manifest_;
@@ -241,7 +352,8 @@ private:
     PictureSource& source_;
     PictureCache pictures_;
     DrawnBoxes boxes_;
-    std::map<std::string, Atlas> atlases_;
+    std::map<std::string, SceneAtlas> atlases_;
+    std::optional<Box> together_;
     ColourTally tally_;  // the scene's, while it is built
     ColourRules rules_;
     std::uint64_t max_bytes_;

@@ -87,6 +87,13 @@ void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint32_t pixel
     }
 }
 
+bool keyed_out(const Picture& picture, std::uint32_t number, const ColourOptions& options)
+{
+    if (picture.indexed && options.transparent_index && number == *options.transparent_index) return true;
+    const PictureColour& colour = picture.colours[number];
+    return colour.alpha == Opaque && std::find(options.transparent.begin(), options.transparent.end(), colour.rgb) != options.transparent.end();
+}
+
 Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options)
 {
     return options.matte && colour.alpha != Opaque ? over(colour.rgb, colour.alpha, *options.matte) : colour.rgb;
@@ -114,6 +121,7 @@ Image picture_image(const PictureWindow& window, ColourRules& rules, const Colou
     const auto value_of = [&](std::uint32_t c, int px, int py) -> Pixel {
         const PictureColour& colour = picture.colours[c];
         drawn[c] = drawn_colour(colour, options);
+        if (keyed_out(picture, c, options)) return TransparentPixel;
         const auto refuse = [&](const std::string& what, const std::string& rule) {
             const auto [x, y] = origin ? (*origin)(px, py) : std::pair{px, py};
             PackLocation at;

@@ -1,10 +1,11 @@
-// Reading pictures: PNG, XPM and GIF files as their colours and pixels.
+// Reading pictures: PNG, XPM, GIF and .aseprite files as their colours and pixels.
 #include "pack/picture.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
+#include "ase/ase_file.hpp"
 #include "gif/gif_reader.hpp"
 #include "pack/error.hpp"
 #include "png/png_reader.hpp"
@@ -40,7 +41,7 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
         const std::string_view text(reinterpret_cast<const char*>(file.data()), file.size());
         const std::size_t first = text.find_first_not_of(" \t\r\n");
         if (text.find('"') == std::string_view::npos || (first != std::string_view::npos && (text[first] == '{' || text[first] == '['))) {
-            throw PackError(Fault::Picture, "not an image file this reads; give PNG, XPM or GIF");
+            throw PackError(Fault::Picture, "not an image file this reads; give PNG, XPM, GIF or .aseprite");
         }
         PackLocation at;
         if (const auto pixel = error.pixel()) {
@@ -133,14 +134,6 @@ private:
     std::vector<std::uint32_t> table_ = std::vector<std::uint32_t>(1u << 10, 0);  // a value's number + 1; 0 when empty
 };
 
-Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
-{
-    RgbaNumbering numbering;
-    numbering.begin(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
-    numbering.row(rgba);
-    return numbering.finish();
-}
-
 Picture png_picture(std::span<const std::uint8_t> file)
 {
     constexpr PngLimits limits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount,
@@ -154,7 +147,7 @@ Picture png_picture(std::span<const std::uint8_t> file)
     }
     if (!png.indexed) return numbering.finish();
     // A palette that is ours, entry for entry, names its indices.
-    Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}};
+    Picture picture{static_cast<int>(png.width), static_cast<int>(png.height), {}, {}, true};
     const PngIndexed& indexed = *png.indexed;
     const bool ours = std::equal(indexed.palette.begin(), indexed.palette.end(), Palette.begin());
     // Field by field: a whole entry built aside and copied in costs a
@@ -203,7 +196,7 @@ std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file, const GifL
                                ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
         }
         for (std::vector<std::uint8_t>& frame : indexed.frames) {
-            pictures.push_back({width, height, colours, {frame.begin(), frame.end()}});
+            pictures.push_back({width, height, colours, {frame.begin(), frame.end()}, true});
             std::vector<std::uint8_t>().swap(frame);
         }
         return pictures;
@@ -215,8 +208,78 @@ std::vector<Picture> gif_pictures(std::span<const std::uint8_t> file, const GifL
     return pictures;
 }
 
-// What a file that is not a PNG, XPM or GIF is, by its first bytes, so the
-// refusal names it rather than complaining of a broken XPM.
+// An .aseprite file's canvas and cels may be as large as a sheet; all its
+// frames composed are held to this many pixels.
+constexpr std::uint64_t MaxComposedPixels = std::uint64_t{1} << 25;
+constexpr AseLimits PictureAseLimits{std::uint32_t{TileWidth} * MaxCount, std::uint32_t{MaxCount} * MaxCount, MaxPicturePixels,
+                                     65535, 65535, 65535, MaxPicturePixels, std::uint64_t{1} << 28};
+
+AseFile ase_file(std::span<const std::uint8_t> file)
+{
+    try {
+        return read_ase(file, PictureAseLimits);
+    } catch (const AseError& error) {
+        throw PackError(Fault::Picture, "Aseprite file: " + std::string(error.what()));
+    }
+}
+
+// Frame `frame` of an .aseprite file as composed. An indexed file drawn
+// without blending keeps its palette's indices, as an indexed PNG does.
+Picture ase_picture(const AseFile& ase, AseComposer& composer, std::size_t frame)
+{
+    const int width = static_cast<int>(ase.width), height = static_cast<int>(ase.height);
+    if (!composer.has_indices()) return rgba_picture(width, height, composer.rgba(frame));
+    const std::vector<AseColour>& palette = ase.palettes.at(ase.frames[frame].palette);
+    const bool ours = palette.size() == Palette.size() &&
+                      std::equal(palette.begin(), palette.end(), Palette.begin(), [](const AseColour& a, const Rgb& b) {
+                          return a.red == b.red && a.green == b.green && a.blue == b.blue;
+                      });
+    Picture picture{width, height, {}, {}, true};
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        picture.colours.push_back({{palette[i].red, palette[i].green, palette[i].blue}, Opaque,
+                                   ours ? std::optional(static_cast<std::uint8_t>(i)) : std::nullopt});
+    }
+    // Where nothing is drawn: a colour of its own, past the palette's.
+    const auto clear = static_cast<std::uint32_t>(picture.colours.size());
+    picture.colours.push_back({{0, 0, 0}, 0, std::nullopt});
+    const AseIndexedPicture indexed = composer.indices(frame);
+    picture.pixels.resize(indexed.indices.size());
+    for (std::size_t i = 0; i < indexed.indices.size(); ++i) {
+        picture.pixels[i] = indexed.alpha[i] == 0 || indexed.indices[i] >= palette.size() ? clear : indexed.indices[i];
+    }
+    return picture;
+}
+
+PictureFrames ase_frames(std::span<const std::uint8_t> file, bool large, const AseLayerChoice& layers)
+{
+    const AseFile ase = ase_file(file);
+    const std::uint64_t canvas = std::uint64_t{ase.width} * ase.height;
+    if (!large && (ase.width > TileWidth || ase.height > MaxCount)) {
+        throw PackError(Fault::Picture, "Aseprite file: the canvas is " + std::to_string(ase.width) + " x " + std::to_string(ase.height) +
+                                            " pixels, larger than an image; cut it with crop = [x, y, width, height] or scale = ...");
+    }
+    if (canvas * ase.frames.size() > MaxComposedPixels) {
+        throw PackError(Fault::Limit, "Aseprite file: " + std::to_string(ase.frames.size()) + " frames of " + std::to_string(ase.width) +
+                                          " x " + std::to_string(ase.height) + " pixels are more than the " +
+                                          std::to_string(MaxComposedPixels) + " pixels composed at once");
+    }
+    PictureFrames frames;
+    try {
+        AseComposer composer(ase, layers);
+        for (std::size_t k = 0; k < ase.frames.size(); ++k) frames.pictures.push_back(ase_picture(ase, composer, k));
+    } catch (const AseError& error) {
+        throw PackError(Fault::Picture, "Aseprite file: " + std::string(error.what()));
+    }
+    for (const AseTag& tag : ase.tags) {
+        static constexpr TagDirection directions[] = {TagDirection::Forward, TagDirection::Reverse, TagDirection::PingPong,
+                                                      TagDirection::PingPongReverse};
+        frames.tags.push_back({tag.name, tag.from, tag.to, directions[static_cast<std::size_t>(tag.direction)]});
+    }
+    return frames;
+}
+
+// What a file that is not a picture this reads is, by its first bytes, so
+// the refusal names it rather than complaining of a broken XPM.
 std::optional<std::string> other_format(std::span<const std::uint8_t> file)
 {
     const auto starts = [&](std::string_view magic, std::size_t at = 0) {
@@ -233,6 +296,14 @@ std::optional<std::string> other_format(std::span<const std::uint8_t> file)
 
 }  // namespace
 
+Picture rgba_picture(int width, int height, std::span<const std::uint8_t> rgba)
+{
+    RgbaNumbering numbering;
+    numbering.begin(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    numbering.row(rgba);
+    return numbering.finish();
+}
+
 Picture read_picture(std::span<const std::uint8_t> file)
 {
     if (looks_like_gif(file)) {
@@ -244,15 +315,25 @@ Picture read_picture(std::span<const std::uint8_t> file)
         return std::move(frames.front());
     }
     if (looks_like_png(file)) return png_picture(file);
-    if (const auto other = other_format(file)) throw PackError(Fault::Picture, *other + "; give PNG, XPM or GIF");
+    if (looks_like_ase(file)) {
+        PictureFrames frames = ase_frames(file, true, {});
+        if (frames.pictures.size() > 1) {
+            throw PackError(Fault::Picture, "an .aseprite file of " + std::to_string(frames.pictures.size()) +
+                                                " frames; as a scene's 'atlas' its tags give the views, or with frames_from = "
+                                                "\"aseprite\" it gives a view's frames");
+        }
+        return std::move(frames.pictures.front());
+    }
+    if (const auto other = other_format(file)) throw PackError(Fault::Picture, *other + "; give PNG, XPM, GIF or .aseprite");
     return xpm_picture(file);
 }
 
-std::vector<Picture> read_picture_frames(std::span<const std::uint8_t> file)
+PictureFrames read_picture_frames(std::span<const std::uint8_t> file, bool large, const AseLayerChoice& layers)
 {
-    if (looks_like_gif(file)) return gif_pictures(file, FramesGifLimits);
-    std::vector<Picture> one;
-    one.push_back(read_picture(file));
+    if (looks_like_gif(file)) return {gif_pictures(file, large ? PictureGifLimits : FramesGifLimits), {}};
+    if (looks_like_ase(file)) return ase_frames(file, large, layers);
+    PictureFrames one;
+    one.pictures.push_back(read_picture(file));
     return one;
 }
 

@@ -1,6 +1,8 @@
 // Decoded pictures kept for reuse within a bound.
 #include "picture_cache.hpp"
 
+#include "pack/error.hpp"
+
 namespace tess {
 
 namespace {
@@ -11,25 +13,62 @@ constexpr std::uint64_t MaxKeptPixels = std::uint64_t{1} << 22;
 
 std::uint64_t size_of(const Picture& picture) { return picture.pixels.size() + picture.colours.size(); }
 
+std::uint64_t size_of(const PictureFrames& frames)
+{
+    std::uint64_t size = 0;
+    for (const Picture& picture : frames.pictures) size += size_of(picture);
+    return size;
+}
+
+std::string layers_key(const AseLayerChoice& layers)
+{
+    std::string key = std::to_string(static_cast<int>(layers.kind));
+    // Names by their lengths, so that no two lists give one key.
+    for (const std::string& name : layers.names) key += "|" + std::to_string(name.size()) + ":" + name;
+    return key;
+}
+
 }  // namespace
 
-std::shared_ptr<const Picture> PictureCache::get(const std::string& path)
+template <typename Made, typename Make>
+std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)
 {
-    const Key key = key_of(path);
     if (const auto found = by_key_.find(key); found != by_key_.end()) {
         kept_.splice(kept_.begin(), kept_, found->second);
-        return kept_.front().picture;
+        return std::static_pointer_cast<const Made>(kept_.front().held);
     }
-    auto picture = std::make_shared<const Picture>(read_picture(source_.read(path)));
-    kept_.push_front({key, picture});
+    auto made = std::make_shared<const Made>(make());
+    const std::uint64_t pixels = size_of(*made);
+    kept_.push_front({key, made, pixels});
     by_key_[key] = kept_.begin();
-    kept_pixels_ += size_of(*picture);
+    kept_pixels_ += pixels;
     while (kept_pixels_ > MaxKeptPixels && kept_.size() > 1) {
-        kept_pixels_ -= size_of(*kept_.back().picture);
+        kept_pixels_ -= kept_.back().pixels;
         by_key_.erase(kept_.back().key);
         kept_.pop_back();
     }
-    return picture;
+    return made;
+}
+
+std::shared_ptr<const Picture> PictureCache::get(const std::string& path)
+{
+    return kept<Picture>(key_of(path), [&] { return read_picture(source_.read(path)); });
+}
+
+std::shared_ptr<const PictureFrames> PictureCache::frames(const std::string& path, const AseLayerChoice& layers, bool large)
+{
+    return kept<PictureFrames>(key_of(path) + "#frames#" + (large ? "large#" : "") + layers_key(layers),
+                               [&] { return read_picture_frames(source_.read(path), large, layers); });
+}
+
+std::shared_ptr<const Picture> PictureCache::frame(const std::string& path, int frame, const AseLayerChoice& layers)
+{
+    const std::shared_ptr<const PictureFrames> all = frames(path, layers);
+    if (frame < 0 || static_cast<std::size_t>(frame) >= all->pictures.size()) {
+        throw PackError(Fault::Layout, "has no frame " + std::to_string(frame) + "; it has " + std::to_string(all->pictures.size()));
+    }
+    // The frame shares its file's hold on the frames.
+    return {all, &all->pictures[static_cast<std::size_t>(frame)]};
 }
 
 }  // namespace tess

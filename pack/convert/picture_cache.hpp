@@ -15,24 +15,35 @@ namespace tess {
 // manifest spells it (the source says which names are one file), and kept
 // while the kept ones fit in a bound, the one asked for last always, so a
 // sheet named by many scenes is decoded once and a scene of many large
-// pictures holds few at a time.
+// pictures holds few at a time. An animated file's frames are kept together.
 class PictureCache {
 public:
     using Key = std::string;
 
     explicit PictureCache(PictureSource& source) : source_(source) {}
 
-    // The picture at `path`; raises PackError for a file that cannot be
-    // read or decoded.
+    // The still picture at `path`; raises PackError for a file that cannot
+    // be read or decoded.
     std::shared_ptr<const Picture> get(const std::string& path);
+    // The frames of the animated file at `path` (a GIF, an .aseprite file
+    // of the chosen layers); `large` takes screens larger than an image.
+    std::shared_ptr<const PictureFrames> frames(const std::string& path, const AseLayerChoice& layers = {}, bool large = true);
+    // Frame `frame` of it.
+    std::shared_ptr<const Picture> frame(const std::string& path, int frame, const AseLayerChoice& layers);
+
     Key key_of(const std::string& path) { return source_.identify(path); }
     PictureSource& source() { return source_; }
 
 private:
     struct Kept {
         Key key;
-        std::shared_ptr<const Picture> picture;
+        std::shared_ptr<const void> held;
+        std::uint64_t pixels;
     };
+    // What is kept under `key`, made by `make` when it is not.
+    template <typename Made, typename Make>
+    std::shared_ptr<const Made> kept(const Key& key, Make make);
+
     PictureSource& source_;
     std::list<Kept> kept_;  // the most recently used first
     std::unordered_map<Key, std::list<Kept>::iterator> by_key_;

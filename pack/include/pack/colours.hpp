@@ -85,6 +85,11 @@ private:
     std::size_t used_ = 0;
 };
 
+// Whether the scene's options make colour `number` of `picture` transparent
+// before anything else is done with it: a key colour (opaque, of exactly
+// that colour), or the key index of an indexed picture's own palette.
+bool keyed_out(const Picture& picture, std::uint32_t number, const ColourOptions& options);
+
 // The colour a pixel is mapped from: as drawn, or, where partly
 // transparent and a matte is given, blended over the matte.
 Rgb drawn_colour(const PictureColour& colour, const ColourOptions& options);
