@@ -273,6 +273,10 @@ private:
             int frame = -1;
             located(scene, view, frame, path, [&] {
                 const std::shared_ptr<const PictureFrames> frames = pictures_.frames(path, layers, large);
+                if (scene.grid && frames->pictures.size() < 2) {
+                    throw PackError(Fault::Layout, "a still picture; frames_from = \"gif\" with a 'sheet' table cuts every frame of an "
+                                                   "animated GIF, and a still sheet is cut without it");
+                }
                 for (frame = 0; frame < static_cast<int>(frames->pictures.size()); ++frame) {
                     const auto picture = std::shared_ptr<const Picture>(frames, &frames->pictures[static_cast<std::size_t>(frame)]);
                     const Placed placed = placed_drawing(file_frame(scene, view, frame, path, *picture), picture, scene.placement,
