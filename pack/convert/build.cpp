@@ -163,7 +163,12 @@ private:
         std::vector<std::uint8_t> bytes = source_.read(path);
         SceneAtlas read;
         if (looks_like_ase(bytes)) {
-            const std::shared_ptr<const PictureFrames> frames = pictures_.frames(path, layers);
+            std::shared_ptr<const PictureFrames> frames;
+            try {
+                frames = pictures_.frames(path, layers);
+            } catch (const PackError& error) {
+                throw error.within(in_file(path));
+            }
             read.frames_of_file = true;
             read.atlas.tags = frames->tags;
             for (const Picture& picture : frames->pictures) {
