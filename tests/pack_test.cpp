@@ -12,6 +12,7 @@
 #include "pack/list.hpp"
 #include "pack/verify.hpp"
 #include "pack/manifest.hpp"
+#include "pack/memory_folder.hpp"
 #include "pack/unpack.hpp"
 #include "png/png_writer.hpp"
 #include "random_tiles.hpp"
@@ -25,19 +26,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
 
-// Files by name, standing for a folder: what unpack writes and build reads.
-class MemoryFiles final : public PictureSource, public UnpackSink {
+// The folder verify uses, with the notes unpack leaves, the reads build
+// makes, and the names a pattern is matched against.
+class MemoryFiles final : public MemoryFolder {
 public:
     Bytes read(const std::string& path) override
     {
         ++reads[path];
-        const auto found = files.find(path);
-        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
-        return found->second;
-    }
-    void write(const std::string& name, std::span<const std::uint8_t> bytes) override
-    {
-        files[name].assign(bytes.begin(), bytes.end());
+        return MemoryFolder::read(path);
     }
     void note(const std::string& text) override { notes.push_back(text); }
     std::vector<std::string> list(const std::string& folder) override
@@ -49,7 +45,6 @@ public:
         return names;
     }
 
-    std::map<std::string, Bytes> files;
     std::map<std::string, int> reads;
     std::vector<std::string> notes;
 };
@@ -174,6 +169,23 @@ TEST(PackVerify, WholeFileVerdicts)
     unpack_tile_file(appended, plan_unpack(appended, {}), files);
     ASSERT_EQ(files.notes.size(), 1u);
     EXPECT_EQ(files.notes[0], "3 bytes after the last scene are not kept");
+}
+
+// Verify takes the user's road in any form: a scene whose XPM sheet would be
+// taller than build reads an XPM was once unpacked as one all the same.
+TEST(PackVerify, TheTallestScenesComeBackInEveryForm)
+{
+    std::mt19937 random(3);
+    Bytes tile;
+    TileFileWriter writer(tile, 2, 65, 1);
+    writer.scene(1, "tall");
+    for (int view = 0; view < 65; ++view) writer.image(MaxCount, encode_image(testing::random_image(random, MaxCount)));
+    writer.finish();
+    for (const UnpackOptions& form : {UnpackOptions{ImageFormat::Xpm, true}, UnpackOptions{ImageFormat::Png, true},
+                                      UnpackOptions{ImageFormat::Gif, false}}) {
+        const Verdict verdict = verify_tile_file(tile, form);
+        EXPECT_EQ(verdict.kind, Verdict::Kind::ByteIdentical) << static_cast<int>(form.format) << ": " << verdict.detail;
+    }
 }
 
 std::string listing(const Bytes& tile, bool json)

@@ -10,6 +10,7 @@
 #include "pack/sheet.hpp"
 #include "tile/file.hpp"
 #include "unpack_gif.hpp"
+#include "xpm/header.hpp"
 
 namespace tess {
 
@@ -38,6 +39,11 @@ std::optional<std::string> why_no_sheet(const UnpackScene& scene, int views, Ima
     const SceneSheet sheet{views, scene.frames, scene.height};
     if (sheet.pixels() > MaxPicturePixels) {
         return "the sheet would be larger than " + std::to_string(MaxPicturePixels) + " pixels";
+    }
+    // Build reads an XPM only so tall, and each image as a file is not.
+    if (const auto most = static_cast<std::size_t>(XpmLimits{}.max_height); format == ImageFormat::Xpm && sheet.height() > most) {
+        return "the sheet would be " + std::to_string(sheet.height()) + " rows high, more than the " + std::to_string(most) +
+               " an XPM is read at";
     }
     if (format == ImageFormat::Png && scene.use.transparent && !transparent_index(scene.use)) {
         return "it uses all 256 indices and transparency";
