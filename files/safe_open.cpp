@@ -226,11 +226,6 @@ std::error_code write_all(int fd, std::span<const char> bytes)
     return {};
 }
 
-std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error)
-{
-    return read_file_at(AT_FDCWD, path, max_bytes, error);
-}
-
 std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error,
                                        FileId* id)
 {
