@@ -1,3 +1,4 @@
+// Files that appear whole or not at all (AtomicFile), and the room left on a disk.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>

@@ -1,3 +1,4 @@
+// Opening inputs, outputs and folders without being led astray, reading inputs whole, telling files apart.
 #include "files/safe_open.hpp"
 
 #include <fcntl.h>
