@@ -1,6 +1,7 @@
 // pack/ in memory: the round trip over generated tile files in every form,
-// verify's verdicts, one table of bad manifests and one of bad pictures, and
-// the limits a stranger's pack runs into.
+// verify's verdicts, the cells that sheets and previews paint, one table of
+// bad manifests and one of bad pictures, and the limits a stranger's pack
+// runs into.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -65,9 +65,9 @@ Verdict compared(std::span<const std::uint8_t> tile, std::span<const std::uint8_
         if (head.scenes != head_again.scenes) return differ("scenes", head.scenes, head_again.scenes);
         for (auto part = original.next(); part != TileFileReader::Part::End; part = original.next()) {
             rebuilt.next();  // the same part: the headers and every scene's frames agree
-            const std::string scene = "scene " + std::to_string(original.scene_number()) + " \"" +
-                                      printable(original.scene().name) + "\"";
             if (part == TileFileReader::Part::Scene) {
+                const std::string scene = "scene " + std::to_string(original.scene_number()) + " \"" +
+                                          printable(original.scene().name) + "\"";
                 if (original.scene().name != rebuilt.scene().name) {
                     return {Verdict::Kind::Different, scene + ": named \"" + printable(rebuilt.scene().name) + "\" built again"};
                 }
