@@ -1,3 +1,4 @@
+// Files that appear whole or not at all (AtomicFile), and the room left on a disk.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -84,21 +85,6 @@ Descriptor create_temporary(int dir, const std::string& path, std::string& tempo
     return file;
 }
 
-AtomicFile::AtomicFile(int dir, std::string name, std::error_code& error) : name_(std::move(name))
-{
-    if (!is_one_component(name_)) {
-        error = Refusal::outside_folder;
-        return;
-    }
-    own_folder_ = Descriptor(dir == AT_FDCWD ? ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)
-                                             : ::fcntl(dir, F_DUPFD_CLOEXEC, 0));
-    if (!own_folder_) {
-        error = last_error();
-        return;
-    }
-    create(own_folder_.get(), error);
-}
-
 AtomicFile::AtomicFile(const Descriptor& folder, std::string name, std::error_code& error) : name_(std::move(name))
 {
     error = is_one_component(name_) ? std::error_code{} : Refusal::outside_folder;
@@ -134,8 +120,7 @@ AtomicFile::~AtomicFile()
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : own_folder_(std::move(other.own_folder_)),
-      folder_(other.folder_),
+    : folder_(other.folder_),
       name_(std::move(other.name_)),
       file_(std::move(other.file_)),
       temporary_(std::exchange(other.temporary_, {})),
@@ -147,7 +132,6 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
 {
     if (this != &other) {
         discard();
-        own_folder_ = std::move(other.own_folder_);
         folder_ = other.folder_;
         name_ = std::move(other.name_);
         file_ = std::move(other.file_);
@@ -197,22 +181,6 @@ std::error_code AtomicFile::commit()
     if (::renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) return last_error();
     temporary_.clear();
     return {};
-}
-
-std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes)
-{
-    const std::size_t slash = path.rfind('/');
-    Descriptor folder;
-    if (slash != std::string::npos) {
-        const std::string folder_path = slash == 0 ? "/" : path.substr(0, slash);
-        folder = Descriptor(::openat(dir, folder_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!folder) return last_error();
-    }
-    std::error_code error;
-    AtomicFile file(folder ? folder.get() : dir, path.substr(slash + 1), error);
-    if (!error) error = file.write(bytes);
-    if (!error) error = file.commit();
-    return error;
 }
 
 std::optional<Room> room_in(int dir)

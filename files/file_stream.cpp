@@ -1,3 +1,4 @@
+// Standard streams over a descriptor: buffered reading, seeking and writing.
 #include "files/file_stream.hpp"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// The names in a folder, taken in an open folder, with a bound on how many.
 #include "files/folder_list.hpp"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// GIFs read over giflib, every size checked, each frame composed as a viewer shows it.
 #include "gif/gif_reader.hpp"
 
 #include <gif_lib.h>

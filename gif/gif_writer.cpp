@@ -1,3 +1,4 @@
+// Animated GIFs written over giflib, index for index, looping forever.
 #include "gif/gif_writer.hpp"
 
 #include <gif_lib.h>

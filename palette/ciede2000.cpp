@@ -1,3 +1,4 @@
+// CIELAB and the CIEDE2000 colour difference, for the colour report.
 #include "palette/ciede2000.hpp"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The colour metrics' names, one table for parsing and for messages.
 #include "palette/metric.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The nearest palette entry under L1 to L4, through a k-d tree made at compile time.
 #include "palette/metric.hpp"
 
 #include <algorithm>

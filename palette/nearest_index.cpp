@@ -1,3 +1,4 @@
+// The nearest palette entry under any metric.
 #include "palette/metric.hpp"
 #include "palette/oklab.hpp"
 

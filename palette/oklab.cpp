@@ -1,3 +1,4 @@
+// OKLab, and the nearest palette entry measured in it.
 #include "palette/oklab.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// PNGs read over libspng within limits: RGBA row by row, or the indices and palette as they are.
 #include "png/png_reader.hpp"
 
 #include <algorithm>

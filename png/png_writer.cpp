@@ -1,3 +1,4 @@
+// PNGs written over libspng: indexed in the fixed palette, or RGBA.
 #include "png/png_writer.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The Failure that tessenc and tessdec stop with, its message and its exit status.
 #include "programs/failure.hpp"
 
 #include <cstdarg>

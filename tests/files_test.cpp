@@ -156,7 +156,7 @@ TEST(AtomicFile, RefusesWhatIsPlantedAtItsName)
         std::set<std::string> expected = names_in(planted.root.path());
         {
             std::error_code error;
-            files::AtomicFile file(planted.dir(), c.name, error);
+            files::AtomicFile file(planted.folder, c.name, error);
             if (!error) {
                 EXPECT_FALSE(file.write(bytes_of("new")));
                 const fs::path out = planted.root / "out";
@@ -184,7 +184,7 @@ TEST(AtomicFile, AppearsWholeOnCommitOrNotAtAll)
         {
             // Written in pieces, handed on, dropped without commit.
             std::error_code error;
-            files::AtomicFile file(dir.get(), "out", error);
+            files::AtomicFile file(dir, "out", error);
             ASSERT_FALSE(error);
             EXPECT_FALSE(file.write(std::span(content).first(1000)));
             files::AtomicFile moved = std::move(file);
@@ -194,7 +194,7 @@ TEST(AtomicFile, AppearsWholeOnCommitOrNotAtAll)
         EXPECT_EQ(read_file(folder / "out"), held);
 
         std::error_code error;
-        files::AtomicFile file(dir.get(), "out", error);
+        files::AtomicFile file(dir, "out", error);
         EXPECT_FALSE(file.write(content));
         EXPECT_EQ(read_file(folder / "out"), held);
         EXPECT_FALSE(file.commit());
@@ -213,7 +213,7 @@ TEST(AtomicFile, AProcessKilledWhileWritingLeavesNothing)
     if (child == 0) {
         const files::Descriptor dir(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY));
         std::error_code error;
-        files::AtomicFile file(dir.get(), "out", error);
+        files::AtomicFile file(dir, "out", error);
         if (!error) error = file.write(generated(100000));
         ::raise(error ? SIGTERM : SIGKILL);
     }
@@ -346,8 +346,12 @@ TEST(FullDisk, IsReportedWithItsReason)
     EXPECT_GT(room->files, 0u);
     EXPECT_LT(room->files, 8u);
 
-    EXPECT_EQ(files::write_file_atomically(dir.get(), "big", generated(1 << 20)),
-              std::make_error_code(std::errc::no_space_on_device));
+    {
+        std::error_code error;
+        files::AtomicFile file(dir, "big", error);
+        ASSERT_FALSE(error);
+        EXPECT_EQ(file.write(generated(1 << 20)), std::make_error_code(std::errc::no_space_on_device));
+    }
     EXPECT_TRUE(names_in(mounted).empty());
 }
 

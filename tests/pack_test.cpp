@@ -1,6 +1,7 @@
 // pack/ in memory: the round trip over generated tile files in every form,
-// verify's verdicts, one table of bad manifests and one of bad pictures, and
-// the limits a stranger's pack runs into.
+// verify's verdicts, the cells that sheets and previews paint, one table of
+// bad manifests and one of bad pictures, and the limits a stranger's pack
+// runs into.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,7 +13,12 @@
 #include "pack/list.hpp"
 #include "pack/verify.hpp"
 #include "pack/manifest.hpp"
+#include "pack/memory_folder.hpp"
+#include "pack/picture.hpp"
+#include "pack/preview.hpp"
 #include "pack/unpack.hpp"
+#include "gif/gif_reader.hpp"
+#include "palette/palette.hpp"
 #include "png/png_writer.hpp"
 #include "random_tiles.hpp"
 #include "tile/file.hpp"
@@ -25,19 +31,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
 
-// Files by name, standing for a folder: what unpack writes and build reads.
-class MemoryFiles final : public PictureSource, public UnpackSink {
+// The folder verify uses, with the notes unpack leaves, the reads build
+// makes, and the names a pattern is matched against.
+class MemoryFiles final : public MemoryFolder {
 public:
     Bytes read(const std::string& path) override
     {
         ++reads[path];
-        const auto found = files.find(path);
-        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
-        return found->second;
-    }
-    void write(const std::string& name, std::span<const std::uint8_t> bytes) override
-    {
-        files[name].assign(bytes.begin(), bytes.end());
+        return MemoryFolder::read(path);
     }
     void note(const std::string& text) override { notes.push_back(text); }
     std::vector<std::string> list(const std::string& folder) override
@@ -49,7 +50,6 @@ public:
         return names;
     }
 
-    std::map<std::string, Bytes> files;
     std::map<std::string, int> reads;
     std::vector<std::string> notes;
 };
@@ -174,6 +174,98 @@ TEST(PackVerify, WholeFileVerdicts)
     unpack_tile_file(appended, plan_unpack(appended, {}), files);
     ASSERT_EQ(files.notes.size(), 1u);
     EXPECT_EQ(files.notes[0], "3 bytes after the last scene are not kept");
+}
+
+// Verify takes the user's road in any form: a scene whose XPM sheet would be
+// taller than build reads an XPM was once unpacked as one all the same.
+TEST(PackVerify, TheTallestScenesComeBackInEveryForm)
+{
+    std::mt19937 random(3);
+    Bytes tile;
+    TileFileWriter writer(tile, 2, 65, 1);
+    writer.scene(1, "tall");
+    for (int view = 0; view < 65; ++view) writer.image(MaxCount, encode_image(testing::random_image(random, MaxCount)));
+    writer.finish();
+    for (const UnpackOptions& form : {UnpackOptions{ImageFormat::Xpm, true}, UnpackOptions{ImageFormat::Png, true},
+                                      UnpackOptions{ImageFormat::Gif, false}}) {
+        const Verdict verdict = verify_tile_file(tile, form);
+        EXPECT_EQ(verdict.kind, Verdict::Kind::ByteIdentical) << static_cast<int>(form.format) << ": " << verdict.detail;
+    }
+}
+
+using Rgba = std::array<int, 4>;
+
+Rgba rgba_of(Pixel pixel)
+{
+    if (pixel == TransparentPixel) return {0, 0, 0, 0};
+    const Rgb& colour = Palette[static_cast<std::size_t>(pixel)];
+    return {colour.red, colour.green, colour.blue, 255};
+}
+
+Rgba rgba_at(const Picture& picture, std::size_t x, std::size_t y)
+{
+    const PictureColour& colour = picture.colours[picture.pixels[y * static_cast<std::size_t>(picture.width) + x]];
+    if (colour.alpha == 0) return {0, 0, 0, 0};
+    return {colour.rgb.red, colour.rgb.green, colour.rgb.blue, colour.alpha};
+}
+
+// Unpack's sheets, the preview and the animated preview put each image into
+// its own cell, each pixel `scale` times.
+TEST(PackPainter, SheetsAndBothPreviewsShowEveryImageInItsCell)
+{
+    std::mt19937 random(11);
+    const int views = 3, scale = 2;
+    const struct {
+        const char* name;
+        int frames, height;
+    } scenes[] = {{"walk", 2, 5}, {"idle", 1, 3}};
+    Bytes tile;
+    TileFileWriter writer(tile, 2, views, 2);
+    std::vector<std::vector<Image>> images(2);  // a scene's, in the file's order
+    for (std::size_t s = 0; s < 2; ++s) {
+        writer.scene(scenes[s].frames, scenes[s].name);
+        for (int k = 0; k < views * scenes[s].frames; ++k) {
+            images[s].push_back(testing::random_image(random, scenes[s].height));
+            // Indices to spare, so that each scene can be a sheet.
+            for (Pixel& pixel : images[s].back().pixels) {
+                if (pixel != TransparentPixel) pixel = static_cast<Pixel>(pixel % 200);
+            }
+            writer.image(scenes[s].height, encode_image(images[s].back()));
+        }
+    }
+    writer.finish();
+    MemoryFiles files;
+    unpack_tile_file(tile, plan_unpack(tile, {ImageFormat::Png, true, "p"}), files);
+    const Picture preview = read_picture(preview_png(tile, scale));
+    const GifAnimation animation =
+        read_gif(preview_gif(tile, std::nullopt, scale, 100), {4096, 4096, 1 << 24, 16, 1 << 26});
+    ASSERT_EQ(animation.frames.size(), 3u);
+    std::size_t top = 0, first_frame = 0;  // the scene's, in the preview and the animation
+    for (std::size_t s = 0; s < 2; ++s) {
+        const Picture sheet = read_picture(files.files.at(std::string(scenes[s].name) + "_sheet.png"));
+        const auto height = static_cast<std::size_t>(scenes[s].height);
+        for (int k = 0; k < views * scenes[s].frames; ++k) {
+            const auto view = static_cast<std::size_t>(k / scenes[s].frames);
+            const auto frame = static_cast<std::size_t>(k % scenes[s].frames);
+            const std::vector<std::uint8_t>& screen = animation.frames[first_frame + frame].rgba;
+            // Each pixel as drawn, and as each shows it (the last of its scale x scale copies).
+            std::vector<Rgba> drawn, in_sheet, in_preview, in_animation;
+            for (std::size_t y = 0; y < height; ++y) {
+                for (std::size_t x = 0; x < TileWidth; ++x) {
+                    drawn.push_back(rgba_of(images[s][static_cast<std::size_t>(k)].row(static_cast<int>(y))[x]));
+                    in_sheet.push_back(rgba_at(sheet, frame * TileWidth + x, view * height + y));
+                    in_preview.push_back(rgba_at(preview, (frame * TileWidth + x + 1) * scale - 1, (top + view * height + y + 1) * scale - 1));
+                    const std::size_t at = (((y + 1) * scale - 1) * animation.width + (view * TileWidth + x + 1) * scale - 1) * 4;
+                    in_animation.push_back(screen[at + 3] == 0 ? Rgba{} : Rgba{screen[at], screen[at + 1], screen[at + 2], screen[at + 3]});
+                }
+            }
+            EXPECT_EQ(in_sheet, drawn) << "sheet, scene " << s << " image " << k;
+            EXPECT_EQ(in_preview, drawn) << "preview, scene " << s << " image " << k;
+            EXPECT_EQ(in_animation, drawn) << "animation, scene " << s << " image " << k;
+        }
+        top += views * height;
+        first_frame += static_cast<std::size_t>(scenes[s].frames);
+    }
 }
 
 std::string listing(const Bytes& tile, bool json)

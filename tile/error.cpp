@@ -1,3 +1,4 @@
+// TileError's messages: what is wrong and where in the tile file.
 #include "tile/error.hpp"
 
 #include "tile/format.hpp"

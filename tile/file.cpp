@@ -1,3 +1,4 @@
+// Tile files read front to back and written with every count checked.
 #include "tile/file.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// An image's data encoded in canonical form, decoded and checked.
 #include "tile/image.hpp"
 
 #include <algorithm>

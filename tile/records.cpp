@@ -1,3 +1,4 @@
+// The checks on a scene's name and an image's data length.
 #include "tile/records.hpp"
 
 #include "tile/format.hpp"

@@ -1,3 +1,4 @@
+// Rows of pixels as runs: read one run at a time and encoded.
 #include "tile/runs.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// XPM colour values: #RGB forms, X11 names and None.
 #include "xpm/colour_value.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// An XPM's values line and colour lines.
 #include "xpm/header.hpp"
 
 #include <algorithm>

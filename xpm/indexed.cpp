@@ -1,3 +1,4 @@
+// Palette-indexed pictures written as XPMs, three digits a pixel.
 #include "xpm/indexed.hpp"
 
 #include <algorithm>

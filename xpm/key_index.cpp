@@ -1,3 +1,4 @@
+// An XPM's pixel keys to colour numbers, found fast for any characters per pixel.
 #include "xpm/key_index.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Whole XPM pictures read: their size, their colours and each pixel's colour number.
 #include "xpm/picture.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// An XPM as its sequence of double-quoted strings, whatever lies between them.
 #include "xpm/strings.hpp"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// `dump`: a tile file as stable text, a line a row of pixels, as it is read.
 #include "pack/dump.hpp"
 
 #include <ios>

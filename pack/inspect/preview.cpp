@@ -19,7 +19,7 @@ namespace tess {
 std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int scale)
 {
     // First every scene's sheet and where it sits, then the pixels.
-    std::vector<SheetLayout> sheets;
+    std::vector<SceneSheet> sheets;
     std::vector<std::size_t> tops;
     std::size_t width = 0, height = 0;
     try {
@@ -35,7 +35,7 @@ std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int sc
     } catch (const TileError& damage) {
         throw PackError::from(damage);
     }
-    for (const SheetLayout& sheet : sheets) {
+    for (const SceneSheet& sheet : sheets) {
         tops.push_back(height);
         width = std::max(width, sheet.width());
         height += sheet.height();
@@ -47,8 +47,9 @@ std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int sc
                         " pixels, more than " + std::to_string(MaxPicturePixels));
     }
 
-    const std::size_t row_bytes = width * s * 4;
-    std::vector<std::uint8_t> rgba(row_bytes * height * s, 0);
+    using Rgba = std::array<std::uint8_t, 4>;
+    static_assert(sizeof(Rgba) == 4, "the PNG writer takes the pixels as bytes");
+    std::vector<Rgba> rgba(width * s * height * s, Rgba{});
     try {
         TileFileReader reader(tile);
         reader.header();
@@ -56,30 +57,19 @@ std::vector<std::uint8_t> preview_png(std::span<const std::uint8_t> tile, int sc
             if (part == TileFileReader::Part::Scene) continue;
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             const auto number = static_cast<std::size_t>(reader.scene_number());
-            const SheetLayout& sheet = sheets.at(number);
-            const std::size_t left = sheet.left(reader.place().frame);
-            const std::size_t top = tops[number] + sheet.top(reader.place().view);
-            for (int y = 0; y < std::min(image.height, sheet.cell_height); ++y) {
-                for (int x = 0; x < TileWidth; ++x) {
-                    const Pixel pixel = image.at(x, y);
-                    if (pixel == TransparentPixel) continue;
-                    const Rgb& colour = Palette[static_cast<std::size_t>(pixel)];
-                    const std::uint8_t value[4] = {static_cast<std::uint8_t>(colour.red),
-                                                   static_cast<std::uint8_t>(colour.green),
-                                                   static_cast<std::uint8_t>(colour.blue), 255};
-                    for (std::size_t dy = 0; dy < s; ++dy) {
-                        std::uint8_t* row = &rgba[((top + static_cast<std::size_t>(y)) * s + dy) * row_bytes];
-                        for (std::size_t dx = 0; dx < s; ++dx) {
-                            std::copy(value, value + 4, row + ((left + static_cast<std::size_t>(x)) * s + dx) * 4);
-                        }
-                    }
-                }
-            }
+            Cell cell = sheets.at(number).cell(reader.place().view, reader.place().frame);
+            cell.top += tops[number];
+            paint_cell(std::span(rgba), width * s, image, cell, scale, [](Pixel pixel) {
+                const Rgb& colour = Palette[static_cast<std::size_t>(pixel)];
+                return Rgba{static_cast<std::uint8_t>(colour.red), static_cast<std::uint8_t>(colour.green),
+                            static_cast<std::uint8_t>(colour.blue), 255};
+            });
         }
     } catch (const TileError& damage) {
         throw PackError::from(damage);
     }
-    return write_rgba_png(static_cast<std::uint32_t>(width * s), static_cast<std::uint32_t>(height * s), rgba);
+    return write_rgba_png(static_cast<std::uint32_t>(width * s), static_cast<std::uint32_t>(height * s),
+                          std::span(reinterpret_cast<const std::uint8_t*>(rgba.data()), rgba.size() * sizeof(Rgba)));
 }
 
 
@@ -171,19 +161,8 @@ std::vector<std::uint8_t> preview_gif(std::span<const std::uint8_t> tile, const 
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             const ImagePlace place = reader.place();
             std::vector<std::uint8_t>& screen = screens[shape.first + static_cast<std::size_t>(place.frame)];
-            const std::size_t left = static_cast<std::size_t>(place.view) * TileWidth * s;
-            for (int y = 0; y < image.height; ++y) {
-                for (int x = 0; x < TileWidth; ++x) {
-                    const Pixel pixel = image.at(x, y);
-                    if (pixel == TransparentPixel) continue;
-                    const std::uint8_t index = canonical.index[static_cast<std::size_t>(pixel)];
-                    for (std::size_t dy = 0; dy < s; ++dy) {
-                        const std::size_t row = (static_cast<std::size_t>(y) * s + dy) * width;
-                        std::fill_n(screen.begin() + static_cast<std::ptrdiff_t>(row + left + static_cast<std::size_t>(x) * s),
-                                    s, index);
-                    }
-                }
-            }
+            paint_cell(std::span(screen), width, image, Cell{static_cast<std::size_t>(place.view) * TileWidth, 0, shape.height},
+                       scale, [&](Pixel pixel) { return canonical.index[static_cast<std::size_t>(pixel)]; });
         }
     } catch (const TileError& damage) {
         throw PackError::from(damage);

@@ -1,3 +1,4 @@
+// Images as files: indexed PNGs in the palette or XPMs, and the format names.
 #include "pack/image_files.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Safe, distinct file names for scenes.
 #include "pack/names.hpp"
 
 #include <cctype>

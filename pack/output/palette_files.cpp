@@ -1,3 +1,4 @@
+// The palette as editors load it: .gpl, .hex, .act, .pal and a PNG swatch.
 #include "pack/palette_files.hpp"
 
 #include <algorithm>

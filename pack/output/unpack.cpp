@@ -1,3 +1,4 @@
+// `unpack`: the plan of what a tile file becomes, then its image files, sheets or GIFs and the manifest.
 #include "pack/unpack.hpp"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "pack/sheet.hpp"
 #include "tile/file.hpp"
 #include "unpack_gif.hpp"
+#include "xpm/header.hpp"
 
 namespace tess {
 
@@ -34,9 +36,14 @@ std::optional<std::string> why_no_sheet(const UnpackScene& scene, int views, Ima
 {
     if (!scene.same_height) return "its images differ in height";
     if (scene.height == 0) return "its images have no rows";
-    const SheetLayout layout{views, scene.frames, scene.height};
-    if (layout.pixels() > MaxPicturePixels) {
+    const SceneSheet sheet{views, scene.frames, scene.height};
+    if (sheet.pixels() > MaxPicturePixels) {
         return "the sheet would be larger than " + std::to_string(MaxPicturePixels) + " pixels";
+    }
+    // Build reads an XPM only so tall, and each image as a file is not.
+    if (const auto most = static_cast<std::size_t>(XpmLimits{}.max_height); format == ImageFormat::Xpm && sheet.height() > most) {
+        return "the sheet would be " + std::to_string(sheet.height()) + " rows high, more than the " + std::to_string(most) +
+               " an XPM is read at";
     }
     if (format == ImageFormat::Png && scene.use.transparent && !transparent_index(scene.use)) {
         return "it uses all 256 indices and transparency";
@@ -107,9 +114,9 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
             plan.bytes_at_most += static_cast<std::uint64_t>(views) *
                                   gif_bytes_at_most(static_cast<std::uint64_t>(scene.frames), static_cast<std::uint64_t>(scene.views.front().height));
         } else if (scene.as_sheet) {
-            const SheetLayout layout{views, scene.frames, scene.height};
+            const SceneSheet sheet{views, scene.frames, scene.height};
             plan.files += 1;
-            plan.bytes_at_most += file_bytes_at_most(options.format, layout.width(), layout.height());
+            plan.bytes_at_most += file_bytes_at_most(options.format, sheet.width(), sheet.height());
         } else {
             plan.files += images;
             plan.bytes_at_most += images * file_bytes_at_most(options.format, TileWidth, MaxCount);
@@ -146,8 +153,8 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
         manifest.scenes.push_back(std::move(entry));
     }
 
-    std::vector<Pixel> sheet;  // the current scene's, when it is one
-    SheetLayout layout;
+    std::vector<Pixel> pixels;  // the current scene's sheet, when it is one
+    SceneSheet sheet;
     ViewGif gif;  // the current view's, when its scene is one GIF a view
     try {
         TileFileReader reader(tile);
@@ -157,8 +164,8 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
             const UnpackScene& scene = plan.scenes.at(s);
             if (part == TileFileReader::Part::Scene) {
                 if (!scene.as_sheet) continue;
-                layout = {views, scene.frames, scene.height};
-                sheet.assign(layout.pixels(), TransparentPixel);
+                sheet = {views, scene.frames, scene.height};
+                pixels.assign(sheet.pixels(), TransparentPixel);
                 continue;
             }
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
@@ -173,17 +180,11 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
                 continue;
             }
             if (scene.as_sheet) {
-                const int rows = std::min(image.height, layout.cell_height);
-                for (int y = 0; y < rows; ++y) {
-                    const auto row = image.row(y);
-                    std::copy(row.begin(), row.end(),
-                              sheet.begin() + static_cast<std::ptrdiff_t>((layout.top(place.view) + static_cast<std::size_t>(y)) *
-                                                                              layout.width() +
-                                                                          layout.left(place.frame)));
-                }
+                paint_cell(std::span(pixels), sheet.width(), image, sheet.cell(place.view, place.frame), 1,
+                           [](Pixel pixel) { return pixel; });
                 if (place.view != views - 1 || place.frame != scene.frames - 1) continue;
-                const ImageFile file = indexed_file(static_cast<int>(layout.width()), static_cast<int>(layout.height()),
-                                                    sheet, scene.use, options.format, array_name_of(scene.stem + "_sheet"));
+                const ImageFile file = indexed_file(static_cast<int>(sheet.width()), static_cast<int>(sheet.height()),
+                                                    pixels, scene.use, options.format, array_name_of(scene.stem + "_sheet"));
                 const std::string name = scene.stem + "_sheet" + std::string(extension_of(file.format));
                 sink.write(name, file.bytes);
                 manifest.scenes[s].sheet = name;

@@ -1,3 +1,4 @@
+// Unpack's GIF form: whether a scene's views can be GIFs, and each view's GIF.
 #include "unpack_gif.hpp"
 
 #include <algorithm>

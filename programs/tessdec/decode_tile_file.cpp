@@ -1,3 +1,4 @@
+// tessdec's work: a tile file's summary, and an XPM for each of its images.
 #include "decode_tile_file.hpp"
 
 #include <algorithm>

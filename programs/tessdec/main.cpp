@@ -1,3 +1,4 @@
+// tessdec: its arguments, its input and its failures.
 #include <iostream>
 
 #include "decode_tile_file.hpp"

@@ -1,3 +1,4 @@
+// The XPM files tessdec writes to disk, and its failure where one cannot be made or written.
 #include "xpm_files.hpp"
 
 #include "programs/failure.hpp"

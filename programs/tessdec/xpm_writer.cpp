@@ -1,3 +1,4 @@
+// An image's data written as an XPM 64 pixels wide, its indices as three-digit keys.
 #include "xpm_writer.hpp"
 
 #include <string>

@@ -1,3 +1,4 @@
+// An XPM's colour keys to palette indices, and its rows to pixels.
 #include "colour_table.hpp"
 
 #include "xpm/error.hpp"

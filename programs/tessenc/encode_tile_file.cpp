@@ -1,3 +1,4 @@
+// tessenc's work: one XPM read and written as a tile file of one image.
 #include "encode_tile_file.hpp"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// tessenc: its arguments, its files and its failures.
 #include <unistd.h>
 
 #include <iostream>

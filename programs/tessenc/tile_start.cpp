@@ -1,3 +1,4 @@
+// Where tessenc writes its tile file, and the scene name it reads.
 #include "tile_start.hpp"
 
 #include <unistd.h>

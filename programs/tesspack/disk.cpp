@@ -1,3 +1,4 @@
+// tesspack's disk: inputs read whole, pictures from the manifest's folder, outputs put in place, unpack's folder.
 #include "disk.hpp"
 
 #include <algorithm>

@@ -113,7 +113,6 @@ public:
     FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files);
     void write(const std::string& name, std::span<const std::uint8_t> bytes) override;
     void note(const std::string& text) override;
-    const std::string& path() const { return path_; }
 
 private:
     void check_room(int folder, const UnpackPlan& plan) const;

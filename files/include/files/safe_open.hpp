@@ -143,14 +143,12 @@ Descriptor create_temporary(int dir, const std::string& path, std::string& tempo
 // and again on commit, with nothing changed.
 class AtomicFile {
 public:
-    AtomicFile(int dir, std::string name, std::error_code& error);
-    // In a folder that stays open as long as the file: no copy of it is made.
+    // `folder` must stay open as long as the file.
     AtomicFile(const Descriptor& folder, std::string name, std::error_code& error);
     ~AtomicFile();
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
 
-    int descriptor() const { return file_.get(); }
     // The file at the name now, which commit() would replace, if any.
     std::optional<FileId> replaces() const { return file_id(folder_, name_); }
 
@@ -164,18 +162,12 @@ private:
     void create(int folder, std::error_code& error);
     void discard();
 
-    Descriptor own_folder_;  // a copy, open however long the caller's stays, unless the caller keeps it
     int folder_ = -1;
     std::string name_;
     Descriptor file_;
     std::string temporary_;  // the name the file has until commit, if any
     bool unnamed_ = false;
 };
-
-// Replaces `path` whole or not at all through an AtomicFile in the folder
-// that holds it, which is reached as `path` says (symlinks followed).
-// Refused as check_replaceable says.
-std::error_code write_file_atomically(int dir, const std::string& path, std::span<const std::uint8_t> bytes);
 
 // What a file system has room for: bytes and files (inodes) an unprivileged
 // program may still take.
@@ -200,13 +192,11 @@ std::vector<std::uint8_t> read_input(const std::string& path, std::size_t max_by
 // The same from a descriptor already open on the input, from where it stands.
 std::vector<std::uint8_t> read_descriptor(int fd, std::size_t max_bytes, std::error_code& error, FileId* id = nullptr);
 
-// The whole content of the regular file at `path` (symlinks followed), if it
-// holds at most `max_bytes`; a larger file is refused (too_large) before
-// anything is allocated for it, anything else than a regular file (a FIFO
-// is not waited on) as not_a_regular_file.
-std::vector<std::uint8_t> read_file(const std::string& path, std::size_t max_bytes, std::error_code& error);
-// The same with `path` taken in the open folder `dir`; `id`, when given,
-// gets the file read (a symlink's target).
+// The whole content of the regular file at `path` in the open folder `dir`
+// (symlinks followed), if it holds at most `max_bytes`; a larger file is
+// refused (too_large) before anything is allocated for it, anything else
+// than a regular file (a FIFO is not waited on) as not_a_regular_file. `id`,
+// when given, gets the file read (a symlink's target).
 std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error,
                                        FileId* id = nullptr);
 
