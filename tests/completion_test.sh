@@ -64,7 +64,7 @@ check 'tesspack dump --j'
 check 'tesspack palette '                     -h --help -o --output
 check 'tesspack build --metric '              L1 L2 L3 L4 oklab
 check 'tesspack compare m.toml --dither b'    bayer4 bayer8
-check 'tesspack unpack walk.til --format '    png xpm gif
+check 'tesspack unpack walk.til --format '    png xpm gif aseprite
 check 'tesspack build --metric = o'           oklab
 check 'tesspack build --dither = '            none floyd-steinberg bayer4 bayer8
 check 'tesspack build --dither ='             none floyd-steinberg bayer4 bayer8

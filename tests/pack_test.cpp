@@ -100,8 +100,10 @@ TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
         {ImageFormat::Xpm, true, "gen"},
         {ImageFormat::Png, false, "not utf-8 \xff"},
         {ImageFormat::Gif, false, "gen"},
+        {ImageFormat::Aseprite, false, "gen"},
     };
     std::map<std::string, int> gif_outcomes;
+    int aseprite_files = 0, aseprite_refusals = 0;
     for (int round = 0; round < 40; ++round) {
         const Bytes tile = random_tile(random);
         for (std::size_t f = 0; f < std::size(forms); ++f) {
@@ -109,14 +111,21 @@ TEST(PackRoundTrip, UnpackThenBuildGivesTheSameBytesInEveryForm)
             MemoryFiles files;
             EXPECT_EQ(rebuilt(tile, forms[f], files), tile);
             if (forms[f].format == ImageFormat::Gif) count_gif_outcomes(tile, files, gif_outcomes);
+            if (forms[f].format == ImageFormat::Aseprite) {
+                for (const auto& [name, bytes] : files.files) aseprite_files += name.ends_with(".aseprite");
+                for (const std::string& note : files.notes) aseprite_refusals += note.find("not an .aseprite file") != std::string::npos;
+            }
         }
         EXPECT_EQ(verify_tile_file(tile).kind, Verdict::Kind::ByteIdentical) << round;
+        EXPECT_EQ(verify_tile_file(tile, {ImageFormat::Aseprite, false, "gen"}).kind, Verdict::Kind::ByteIdentical) << round;
     }
     // The generator reaches every road of the GIF form.
     for (const char* outcome : {"gif", "has images of different heights", "has images of no rows",
                                 "uses all 256 indices and transparency"}) {
         EXPECT_GT(gif_outcomes[outcome], 0) << outcome;
     }
+    EXPECT_GT(aseprite_files, 0);
+    EXPECT_GT(aseprite_refusals, 0) << "a scene of all 256 indices";
 }
 
 // A scene as one sheet is the same scene in XPM and in PNG.

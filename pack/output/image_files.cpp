@@ -15,6 +15,7 @@ std::string_view extension_of(ImageFormat format)
     case ImageFormat::Png: return ".png";
     case ImageFormat::Xpm: return ".xpm";
     case ImageFormat::Gif: return ".gif";
+    case ImageFormat::Aseprite: return ".aseprite";
     }
     return ".png";
 }
@@ -22,8 +23,8 @@ std::string_view extension_of(ImageFormat format)
 namespace {
 
 // In the order of ImageFormat's values.
-constexpr std::array<std::string_view, 3> ImageFormatNames{"png", "xpm", "gif"};
-static_assert(static_cast<std::size_t>(ImageFormat::Gif) + 1 == ImageFormatNames.size());
+constexpr std::array<std::string_view, 4> ImageFormatNames{"png", "xpm", "gif", "aseprite"};
+static_assert(static_cast<std::size_t>(ImageFormat::Aseprite) + 1 == ImageFormatNames.size());
 
 }  // namespace
 

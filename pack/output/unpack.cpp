@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "ase/ase_writer.hpp"
 #include "pack/error.hpp"
 #include "pack/manifest.hpp"
 #include "pack/names.hpp"
@@ -23,6 +24,7 @@ namespace {
 std::uint64_t file_bytes_at_most(ImageFormat format, std::uint64_t width, std::uint64_t height)
 {
     if (format == ImageFormat::Png) return 2048 + height * (width + 1) + height * (width + 1) / 16000 * 8;
+    if (format == ImageFormat::Aseprite) return 8192 + height * width + height * width / 16000 * 8;
     return 8192 + height * (3 * width + 4) + 256 * 24;
 }
 
@@ -50,6 +52,72 @@ std::optional<std::string> why_no_sheet(const UnpackScene& scene, int views, Ima
     }
     return std::nullopt;
 }
+
+// Why a scene cannot be one .aseprite file, or nothing when it can: all its
+// images are held until the file is written.
+std::optional<std::string> why_no_aseprite(const UnpackScene& scene, int views)
+{
+    const SceneSheet sheet{views, scene.frames, std::max(scene.height, 1)};
+    if (sheet.pixels() > MaxPicturePixels) {
+        return "its images would be more than " + std::to_string(MaxPicturePixels) + " pixels";
+    }
+    // The file's transparent index is transparent wherever it is drawn.
+    if (!transparent_index(scene.use)) return "it uses all 256 indices, leaving none for transparency";
+    return std::nullopt;
+}
+
+// The tag that plays view `view` in an unpacked .aseprite file.
+std::string view_tag(int view) { return "view " + std::to_string(view); }
+
+// A scene's images gathered, view by view, as one indexed .aseprite file:
+// the canvas as high as the tallest, each image a cel of its own height.
+class SceneAseprite {
+public:
+    void add(const Image& image)
+    {
+        max_height_ = std::max(max_height_, image.height);
+        images_.push_back(image);
+    }
+
+    std::vector<std::uint8_t> finish(const UnpackScene& scene, int views, std::vector<int>& heights)
+    {
+        const std::uint8_t clear = *transparent_index(scene.use);
+        std::vector<std::vector<std::uint8_t>> indices(images_.size());
+        AseIndexedSprite sprite;
+        sprite.width = TileWidth;
+        sprite.height = static_cast<std::uint32_t>(std::max(max_height_, 1));
+        sprite.palette = Palette;
+        sprite.transparent_index = clear;
+        heights.clear();
+        bool differ = false;
+        for (std::size_t k = 0; k < images_.size(); ++k) {
+            const Image& image = images_[k];
+            indices[k].resize(image.pixels.size());
+            std::transform(image.pixels.begin(), image.pixels.end(), indices[k].begin(),
+                           [&](Pixel pixel) { return static_cast<std::uint8_t>(pixel == TransparentPixel ? clear : pixel); });
+            sprite.frames.push_back({TileWidth, static_cast<std::uint32_t>(image.height), indices[k], 100});
+            heights.push_back(image.height);
+            differ = differ || image.height != static_cast<int>(sprite.height);
+        }
+        for (int view = 0; view < views; ++view) {
+            sprite.tags.push_back({view_tag(view), static_cast<std::uint16_t>(view * scene.frames),
+                                   static_cast<std::uint16_t>((view + 1) * scene.frames - 1)});
+        }
+        // The heights are said only where some image is not the canvas's.
+        if (!differ) heights.clear();
+        images_.clear();
+        max_height_ = 0;
+        try {
+            return write_indexed_ase(sprite);
+        } catch (const AseError& error) {
+            throw PackError(Fault::Limit, "Aseprite file: " + std::string(error.what()));
+        }
+    }
+
+private:
+    std::vector<Image> images_;
+    int max_height_ = 0;
+};
 
 // The C array name of an XPM: its stem with '_' for the '-' C does not allow.
 std::string array_name_of(std::string stem)
@@ -81,7 +149,7 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
             ++plan.images;
             // Only sheets and GIFs choose their transparent index from the
             // pixels; other images are only checked before anything is written.
-            if (!options.sheets && options.format != ImageFormat::Gif) {
+            if (!options.sheets && options.format != ImageFormat::Gif && options.format != ImageFormat::Aseprite) {
                 check_image(reader.data(), height, reader.location());
                 continue;
             }
@@ -109,7 +177,12 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
         if (images == 0) continue;
         scene.as_sheet = options.sheets && !why_no_sheet(scene, views, options.format);
         scene.as_gif = options.format == ImageFormat::Gif && !scene.as_sheet && !why_no_gif(scene);
-        if (scene.as_gif) {
+        scene.as_aseprite = options.format == ImageFormat::Aseprite && !scene.as_sheet && !why_no_aseprite(scene, views);
+        if (scene.as_aseprite) {
+            const SceneSheet sheet{views, scene.frames, std::max(scene.height, 1)};
+            plan.files += 1;
+            plan.bytes_at_most += file_bytes_at_most(options.format, sheet.width(), sheet.height()) + images * 64;
+        } else if (scene.as_gif) {
             plan.files += static_cast<std::uint64_t>(views);
             plan.bytes_at_most += static_cast<std::uint64_t>(views) *
                                   gif_bytes_at_most(static_cast<std::uint64_t>(scene.frames), static_cast<std::uint64_t>(scene.views.front().height));
@@ -137,6 +210,9 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
         if (options.format == ImageFormat::Gif && !scene.as_sheet && !scene.as_gif && views > 0 && scene.frames > 0) {
             sink.note("scene " + std::to_string(s) + ": one PNG an image, not a GIF a view: " + *why_no_gif(scene));
         }
+        if (options.format == ImageFormat::Aseprite && !scene.as_sheet && !scene.as_aseprite && views > 0 && scene.frames > 0) {
+            sink.note("scene " + std::to_string(s) + ": one PNG an image, not an .aseprite file: " + *why_no_aseprite(scene, views));
+        }
         if (!options.sheets || scene.as_sheet || views == 0 || scene.frames == 0) continue;
         sink.note("scene " + std::to_string(s) + ": one file an image, not a sheet: " +
                   *why_no_sheet(scene, views, options.format));
@@ -156,6 +232,7 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
     std::vector<Pixel> pixels;  // the current scene's sheet, when it is one
     SceneSheet sheet;
     ViewGif gif;  // the current view's, when its scene is one GIF a view
+    SceneAseprite aseprite;  // the current scene's, when it is one .aseprite file
     try {
         TileFileReader reader(tile);
         reader.header();
@@ -170,6 +247,17 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
             }
             const Image image = decode_image(reader.data(), reader.image().height, reader.location());
             const ImagePlace place = reader.place();
+            if (scene.as_aseprite) {
+                aseprite.add(image);
+                if (place.view != views - 1 || place.frame != scene.frames - 1) continue;
+                const std::string name = scene.stem + ".aseprite";
+                ManifestScene& entry = manifest.scenes[s];
+                sink.write(name, aseprite.finish(scene, views, entry.placement.heights));
+                entry.atlas = AtlasChoice{};
+                entry.atlas->file = name;
+                for (int view = 0; view < views; ++view) entry.atlas->tags.push_back(view_tag(view));
+                continue;
+            }
             if (scene.as_gif) {
                 gif.add(image);
                 if (place.frame != scene.frames - 1) continue;
@@ -187,7 +275,11 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
                                                     pixels, scene.use, options.format, array_name_of(scene.stem + "_sheet"));
                 const std::string name = scene.stem + "_sheet" + std::string(extension_of(file.format));
                 sink.write(name, file.bytes);
+                // Its cell said, so that building it guesses nothing.
                 manifest.scenes[s].sheet = name;
+                SheetGrid& grid = manifest.scenes[s].grid.emplace();
+                grid.cell_width = TileWidth;
+                grid.cell_height = scene.height;
                 continue;
             }
             const std::string stem = image_stem(scene, place);

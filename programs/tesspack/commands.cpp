@@ -149,6 +149,9 @@ int run_unpack(const Arguments& arguments)
     if (options.format == ImageFormat::Gif && options.sheets) {
         throw UsageFault("--format gif writes one GIF a view, --sheets one sheet a scene: choose one");
     }
+    if (options.format == ImageFormat::Aseprite && options.sheets) {
+        throw UsageFault("--format aseprite writes one .aseprite file a scene, --sheets one sheet a scene: choose one");
+    }
     const std::string folder = arguments.output_given ? arguments.output : default_folder(arguments.input);
     const std::vector<std::uint8_t> tile = read_tile_file(arguments);
     options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);

@@ -73,7 +73,7 @@ const Command Commands[] = {
      [](CLI::App& command, Arguments& arguments) {
          add_tile_file(command, arguments);
          add_output(command, arguments, "The folder to write into (default: FILE without .til)");
-         command.add_option("--format", arguments.format, "Image files: png (indexed, in the palette), xpm, or gif (one animated GIF a view)")
+         command.add_option("--format", arguments.format, "Image files: png (indexed, in the palette), xpm, gif (one animated GIF a view) or aseprite (one .aseprite file a scene, a tag a view)")
              ->check(CLI::IsMember(image_format_names()));
          command.add_flag("--sheets", arguments.sheets, "One sheet a scene: a row a view, a column a frame");
          command.add_option("--max-files", arguments.max_files, "Refuse to write more files than this (default 100000)");

@@ -10,13 +10,13 @@
 
 namespace tess {
 
-// Gif is one animated GIF a view, where a view can be one; otherwise its
-// images are PNGs.
-enum class ImageFormat { Png, Xpm, Gif };
+// Gif is one animated GIF a view, and Aseprite one indexed .aseprite file a
+// scene, a tag a view, where the scene can be; otherwise its images are PNGs.
+enum class ImageFormat { Png, Xpm, Gif, Aseprite };
 
 std::string_view extension_of(ImageFormat format);
 
-// Every name parse_image_format accepts ("png", "xpm", "gif"), in the order
+// Every name parse_image_format accepts ("png", "xpm", "gif", "aseprite"), in the order
 // of ImageFormat's values: the one list the command line and its completion
 // offer.
 std::span<const std::string_view> image_format_names();

@@ -46,6 +46,7 @@ struct UnpackScene {
     bool as_sheet = false;
     std::vector<UnpackView> views;  // with ImageFormat::Gif only
     bool as_gif = false;            // one GIF a view
+    bool as_aseprite = false;       // one .aseprite file
 };
 
 // What unpacking a tile file will write, worked out from the whole file
