@@ -99,12 +99,16 @@ void AseComposer::State::choose(const AseLayerChoice& choice)
     std::string missing;
     for (const std::string& name : names) {
         if (std::none_of(layers.begin(), layers.end(), [&](const AseLayer& l) { return l.name == name; })) {
-            missing += (missing.empty() ? "" : ", ") + quoted(name);
+            if (!missing.empty()) missing += ", ";
+            missing += quoted(name);
         }
     }
     if (!missing.empty()) {
         std::string known;
-        for (const AseLayer& l : layers) known += (known.empty() ? "" : ", ") + quoted(l.name);
+        for (const AseLayer& l : layers) {
+            if (!known.empty()) known += ", ";
+            known += quoted(l.name);
+        }
         throw AseError("no layer is named " + missing + "; the file's layers are " + (known.empty() ? "none" : known));
     }
     // Parents come before their children, so one pass down the layers sees
