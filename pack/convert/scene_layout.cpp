@@ -457,8 +457,9 @@ std::string frames_text(const std::vector<int>& frames)
 // The frames a tag plays. An atlas exported from several files, or with
 // its tags in its frame names, may count a tag's frames within its own
 // file: where the frames it points at are named for another tag, the frames
-// named for it are taken, if they are as many; otherwise it is refused.
-std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag)
+// named for it are taken, if they are as many; otherwise it is refused,
+// naming the atlas `file`.
+std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag, const std::string& file)
 {
     const bool tags_named = std::any_of(atlas.frames.begin(), atlas.frames.end(), [&](const AtlasFrame& frame) {
         return std::any_of(atlas.tags.begin(), atlas.tags.end(), [&](const AtlasTag& t) { return names_tag(frame, t.name); });
@@ -478,7 +479,8 @@ std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag)
     if (!in_a_row || named.size() != static_cast<std::size_t>(tag.to - tag.from + 1)) {
         throw PackError(Fault::Atlas, "frame tag \"" + printable(tag.name) + "\" runs from frame " + std::to_string(tag.from) + " to " +
                                           std::to_string(tag.to) + ", whose names are another tag's or file's (the atlas holds several "
-                                          "files or counts tags within each); pick its frames by number with frame_indices, or by name");
+                                          "files or counts tags within each); pick its frames by number with frame_indices, or by name",
+                        in_file(file));
     }
     // Within its own file: the tag counts from that file's first frame.
     AtlasTag local = tag;
@@ -533,7 +535,7 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
                                                   spans + "); pick the frames by number with frame_indices",
                                 in_file(file));
             }
-            chosen.push_back(frames_of_tag(atlas, *tag));
+            chosen.push_back(frames_of_tag(atlas, *tag, file));
         }
         bool same = true;
         for (const auto& frames : chosen) same = same && frames.size() == chosen.front().size();
