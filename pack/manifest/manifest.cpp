@@ -96,8 +96,8 @@ struct SceneKey {
 constexpr SceneKey SceneKeys[] = {
     {"name", Every},          {"name_bytes", Every},  {"frames", Every},        {"frames_from", Frames},
     {"images", Images | Frames}, {"sheet", Sheet | GifFrames}, {"atlas", Atlas},    {"atlas_image", Atlas},
-    {"tags", Atlas},          {"frame_names", Atlas}, {"frame_indices", Atlas}, {"layers", Atlas | AsepriteFrames},
-    {"ignore_layers", Atlas | AsepriteFrames},        {"trim", Pictures},       {"anchor", Pictures},
+    {"tags", Atlas},          {"frame_names", Atlas}, {"frame_indices", Atlas}, {"layers", Atlas},
+    {"ignore_layers", Atlas}, {"trim", Pictures},       {"anchor", Pictures},
     {"mirrored", Pictures},   {"heights", Pictures},  {"crop", Every},          {"scale", Every},
     {"scale_filter", Every},
 };
@@ -106,9 +106,9 @@ constexpr SceneKey SceneKeys[] = {
 std::string does_not_apply(std::string_view key, unsigned form)
 {
     const std::string quoted = "'" + std::string(key) + "'";
+    if (key == "layers" || key == "ignore_layers") return quoted + " chooses the layers of an .aseprite 'atlas'";
     if (form == GifFrames) return "frames_from = \"gif\" takes each frame as drawn; " + quoted + " does not apply";
     if (form == AsepriteFrames) return "frames_from = \"aseprite\" takes each frame as drawn; " + quoted + " does not apply";
-    if (key == "layers" || key == "ignore_layers") return quoted + " needs an .aseprite 'atlas' or frames_from = \"aseprite\"";
     return quoted + " needs an 'atlas'";
 }
 
