@@ -14,50 +14,18 @@
 #include "pack/build.hpp"
 #include "pack/error.hpp"
 #include "pack/manifest.hpp"
+#include "memory_pictures.hpp"
 #include "palette/palette.hpp"
-#include "png/png_writer.hpp"
 
 namespace tess {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class Pictures final : public PictureSource {
-public:
-    Bytes read(const std::string& path) override
-    {
-        const auto found = files.find(path);
-        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
-        return found->second;
-    }
-    std::vector<std::string> list(const std::string&) override { return {}; }
-    std::map<std::string, Bytes> files;
-};
-
-// RGBA pixels, row by row.
-struct Rgba {
-    int width = 0, height = 0;
-    std::vector<std::array<std::uint8_t, 4>> pixels;
-    std::array<std::uint8_t, 4>& at(int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
-};
-
-Rgba blank(int width, int height) { return {width, height, std::vector<std::array<std::uint8_t, 4>>(static_cast<std::size_t>(width * height))}; }
-
-Bytes png_of(const Rgba& picture)
-{
-    Bytes rgba;
-    for (const auto& pixel : picture.pixels) rgba.insert(rgba.end(), pixel.begin(), pixel.end());
-    return write_rgba_png(static_cast<std::uint32_t>(picture.width), static_cast<std::uint32_t>(picture.height), rgba);
-}
-
-Rgba crop(Rgba& from, int x0, int y0, int width, int height, bool mirrored)
-{
-    Rgba out = blank(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) out.at(mirrored ? width - 1 - x : x, y) = from.at(x0 + x, y0 + y);
-    }
-    return out;
-}
+using Pictures = testing::MemoryPictures;
+using testing::blank;
+using testing::cut;
+using testing::png_of;
+using testing::Rgba;
 
 std::string list_of(const std::vector<int>& values)
 {
@@ -117,7 +85,7 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
         std::vector<Rgba> drawn;
         for (std::size_t k = 0; k < cells.size(); ++k) {
             const bool flip = std::count(mirrored.begin(), mirrored.end(), static_cast<int>(k) / frames) > 0;
-            drawn.push_back(crop(sheet, margin_x + cells[k][0] * (cell_w + spacing_x), margin_y + cells[k][1] * (cell_h + spacing_y),
+            drawn.push_back(cut(sheet, margin_x + cells[k][0] * (cell_w + spacing_x), margin_y + cells[k][1] * (cell_h + spacing_y),
                                  cell_w, cell_h, flip));
             const std::string name = "cell" + std::to_string(k) + ".png";
             pictures.files[name] = png_of(drawn.back());
@@ -154,7 +122,7 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
                 }
             }
             if (x1 < 0) x0 = y0 = x1 = y1 = 0;  // nothing drawn: one transparent pixel
-            Rgba trimmed = crop(d, x0, y0, x1 - x0 + 1, y1 - y0 + 1, false);
+            Rgba trimmed = cut(d, x0, y0, x1 - x0 + 1, y1 - y0 + 1, false);
             const bool rotated = pick(0, 1) == 1;
             Rgba kept = trimmed;
             if (rotated) {
