@@ -149,6 +149,10 @@ void read_pictures(const KeyReader& keys, const toml::table& scene, unsigned for
     if (out.frames_stated) out.frames = keys.count(scene, "frames", std::nullopt);
     if (form & Frames) {
         out.frames_from = form == GifFrames ? FramesFrom::Gif : FramesFrom::Aseprite;
+        // Frames are taken as drawn: the top's trim and anchor are not this
+        // scene's, and a manifest written of it must not say they are.
+        out.placement.trim = Trim::None;
+        out.placement.anchor = Anchor::Left;
         // Left out, the files' frames count them.
         if (!out.frames_stated) out.frames = -1;
         out.frames_stated = true;
