@@ -268,7 +268,6 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
     faults.check([&] { manifest.revision = keys.count(root, "revision", RevisionNumber); });
     // The scenes are counted in views: without them, they are not read.
     const bool views_read = faults.check([&] { manifest.views = keys.count(root, "views", 1); });
-    manifest.views_stated = root.get("views") != nullptr;
     const Placement defaults = read_placement_defaults(keys, root, faults);
     faults.check([&] {
         const auto output = keys.text_or_bytes(root, "output", false);
