@@ -300,6 +300,8 @@ TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
         {"layers of a JSON atlas", scene + "atlas = \"a.json\"\nignore_layers = [\"body\"]\n",
          "(a.json): 'layers' and 'ignore_layers' choose an .aseprite file's layers; a JSON atlas has none"},
         {"heights not one an image", scene + "heights = [1, 2]\n" + image, "m.toml:3:11: 2 heights given, one an image: views x frames is 1"},
+        {"a sheet of the wrong width, one view", scene + "frames = 1\nsheet = \"s.xpm\"\n",
+         "(s.xpm): the sheet is 8 x 4 pixels; 1 frames of 64 need 64 wide, and the height must be 1 view times an image height of 1 to 255"},
         {"a sheet's cells less than a pixel high", "views = 2\n" + scene + "frames = 1\nsheet = \"flat.xpm\"\n",
          "(flat.xpm): the sheet is 64 x 0 pixels; 1 frames of 64 need 64 wide, and the height must be 2 views times an image height of 1 to 255"},
     };

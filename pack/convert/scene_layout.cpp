@@ -386,8 +386,8 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views)
             sheet->height < views) {
             throw PackError(Fault::Layout, "the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
                                 " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
-                                " wide, and the height must be " + std::to_string(views) +
-                                " views times an image height of 1 to " + std::to_string(MaxCount) +
+                                " wide, and the height must be " + views_text(views) +
+                                " times an image height of 1 to " + std::to_string(MaxCount) +
                                 " (or cut any grid with sheet = { file, cell = [width, height] })",
                             in_file(scene.sheet));
         }
