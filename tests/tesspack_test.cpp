@@ -12,7 +12,9 @@
 #include <set>
 #include <thread>
 
+#include "ase/ase_writer.hpp"
 #include "gif/gif_writer.hpp"
+#include "palette/palette.hpp"
 #include "program_runner.hpp"
 #include "random_tiles.hpp"
 #include "tile/image.hpp"
@@ -252,6 +254,7 @@ TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
         {"s.xpm", sheet},
         {"flat.xpm", "/* XPM */\nstatic char *f[] = {\"64 0 1 1\", \"a c red\"};\n"},
         {"a.json", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 2, "h": 2}}, {"frame": {"x": 2, "y": 0, "w": 2, "h": 2}}], "meta": {"image": "s.xpm"}})"},
+        {"one.aseprite", text_of(write_indexed_ase({1, 1, "image", Palette, 0, {{1, 1, std::vector<std::uint8_t>{7}, 100}}, {}}))},
         {"still.gif", text_of(write_indexed_gif(4, 4, std::vector<Rgb>{{0, 0, 0}, {255, 0, 0}}, std::nullopt,
                                                 {Bytes(16, 1)}, std::vector<int>{100}))},
     };
@@ -297,6 +300,8 @@ TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
          "m.toml:4:57: frames_from = \"gif\" takes each frame as drawn; 'mirrored' does not apply in scene 0"},
         {"layers of a file's frames", scene + "frames_from = \"aseprite\"\nimages = [\"a.aseprite\"]\nlayers = [\"body\"]\n",
          "m.toml:5:10: 'layers' chooses the layers of an .aseprite 'atlas' in scene 0"},
+        {"a layer an .aseprite atlas lacks", scene + "atlas = \"one.aseprite\"\nlayers = [\"body\"]\n",
+         "scene 0 \"w\" (one.aseprite): Aseprite file: no layer is named \"body\"; the file's layers are \"image\""},
         {"layers of a JSON atlas", scene + "atlas = \"a.json\"\nignore_layers = [\"body\"]\n",
          "(a.json): 'layers' and 'ignore_layers' choose an .aseprite file's layers; a JSON atlas has none"},
         {"heights not one an image", scene + "heights = [1, 2]\n" + image, "m.toml:3:11: 2 heights given, one an image: views x frames is 1"},

@@ -498,7 +498,14 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
     if (views == 0) return;
     if (!choice.layers.empty()) layers_ = {AseLayerChoice::Kind::Only, choice.layers};
     if (!choice.ignore_layers.empty()) layers_ = {AseLayerChoice::Kind::VisibleExcept, choice.ignore_layers};
-    const SceneAtlas& read = atlases(file, layers_);
+    // An .aseprite file's own faults (a layer it lacks) are said at the file.
+    const SceneAtlas& read = [&]() -> const SceneAtlas& {
+        try {
+            return atlases(file, layers_);
+        } catch (const PackError& error) {
+            throw error.within(in_file(file));
+        }
+    }();
     const Atlas& atlas = read.atlas;
     if (read.frames_of_file && !choice.image.empty()) {
         throw PackError(Fault::Manifest, "'atlas_image' names a JSON atlas's picture; an .aseprite file holds its own", in_file(file));
