@@ -445,6 +445,9 @@ TEST(Art, AGifCutAsAGridGivesACellAView)
         screens.push_back(sheet_of(frame, 2, 2, 1));
     }
     pictures.files["grid.gif"] = gif_of(screens);
+    std::vector<Rgba> screens_at_2x;
+    for (const Rgba& screen : screens) screens_at_2x.push_back(enlarged(screen, 2));
+    pictures.files["grid-2x.gif"] = gif_of(screens_at_2x);
     for (int c = 0; c < 4; ++c) pictures.files["cell" + std::to_string(c) + ".gif"] = gif_of(cells[static_cast<std::size_t>(c)]);
     const std::string scene = scene_with(2) + "frames_from = \"gif\"\n";
     const std::string grid = "sheet = { file = \"grid.gif\", cell = [30, 20], margin = [2, 2], spacing = [1, 1]";
@@ -453,6 +456,9 @@ TEST(Art, AGifCutAsAGridGivesACellAView)
         {"the views' rows by default", scene + grid + " }\n", scene + "images = [\"cell0.gif\", \"cell2.gif\"]\n"},
         {"a [column, row] a view, the same cell twice", scene + grid + ", cells = [[1, 1], [1, 1]] }\n", scene + "images = [\"cell3.gif\", \"cell3.gif\"]\n"},
         {"frames given, and checked", scene + "frames = 3\n" + grid + ", cells = [[1, 0], [0, 1]] }\n", scene + "images = [\"cell1.gif\", \"cell2.gif\"]\n"},
+        {"a grid drawn at 2x, each cell halved", scene + "scale = 0.5\nscale_filter = \"nearest\"\n" +
+             "sheet = { file = \"grid-2x.gif\", cell = [60, 40], margin = [4, 4], spacing = [2, 2], rows = [1, 0] }\n",
+         scene + "images = [\"cell2.gif\", \"cell0.gif\"]\n"},
     }, pictures);
 }
 
