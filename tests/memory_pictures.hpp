@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,58 @@ inline Rgba cut(const Rgba& from, int x0, int y0, int width, int height, bool mi
         for (int x = 0; x < width; ++x) out.at(mirrored ? width - 1 - x : x, y) = from.get(x0 + x, y0 + y);
     }
     return out;
+}
+
+// An atlas of the canvases as a packer writes one, `json_name` and its
+// picture of the same name with .png: each frame trimmed to what is drawn,
+// every other one stored turned clockwise, in a row; named `names`, the
+// frames an array or an object keyed by name; `tags_json` its frameTags.
+inline void add_atlas(MemoryPictures& pictures, const std::string& json_name, const std::vector<Rgba>& canvases,
+                      const std::vector<std::string>& names, const std::string& tags_json, bool object_form = false)
+{
+    std::ostringstream json;
+    json << "{\"frames\": " << (object_form ? "{" : "[");
+    std::vector<Rgba> stored;
+    int atlas_w = 0, atlas_h = 1;
+    for (std::size_t k = 0; k < canvases.size(); ++k) {
+        const Rgba& canvas = canvases[k];
+        int x0 = canvas.width, y0 = canvas.height, x1 = -1, y1 = -1;
+        for (int y = 0; y < canvas.height; ++y) {
+            for (int x = 0; x < canvas.width; ++x) {
+                if (canvas.get(x, y)[3]) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+            }
+        }
+        if (x1 < 0) x0 = y0 = x1 = y1 = 0;
+        const Rgba trimmed = cut(canvas, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+        const bool rotated = k % 2 == 1;
+        Rgba kept = trimmed;
+        if (rotated) {
+            kept = blank(trimmed.height, trimmed.width);
+            for (int y = 0; y < trimmed.height; ++y) {
+                for (int x = 0; x < trimmed.width; ++x) kept.at(trimmed.height - 1 - y, x) = trimmed.get(x, y);
+            }
+        }
+        json << (k ? ", " : "") << (object_form ? "\"" + names[k] + "\": {" : "{\"filename\": \"" + names[k] + "\", ")
+             << "\"frame\": {\"x\": " << atlas_w << ", \"y\": 0, \"w\": " << trimmed.width << ", \"h\": " << trimmed.height
+             << "}, \"rotated\": " << (rotated ? "true" : "false") << ", \"trimmed\": true, \"spriteSourceSize\": {\"x\": " << x0
+             << ", \"y\": " << y0 << ", \"w\": " << trimmed.width << ", \"h\": " << trimmed.height << "}, \"sourceSize\": {\"w\": "
+             << canvas.width << ", \"h\": " << canvas.height << "}, \"duration\": 100}";
+        atlas_w += kept.width + 1;
+        atlas_h = std::max(atlas_h, kept.height);
+        stored.push_back(std::move(kept));
+    }
+    Rgba atlas = blank(atlas_w, atlas_h);
+    for (int left = 0; const Rgba& s : stored) {
+        for (int y = 0; y < s.height; ++y) {
+            for (int x = 0; x < s.width; ++x) atlas.at(left + x, y) = s.get(x, y);
+        }
+        left += s.width + 1;
+    }
+    const std::string image = json_name.substr(0, json_name.find('.')) + ".png";
+    pictures.files[image] = png_of(atlas);
+    json << (object_form ? "}" : "]") << ", \"meta\": {\"image\": \"" << image << "\", \"frameTags\": [" << tags_json << "]}}";
+    const std::string text = json.str();
+    pictures.files[json_name] = std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 }  // namespace tess::testing
