@@ -122,7 +122,8 @@ Box base_box(const Drawing& drawing, const Placement& placement)
 
 // The drawing's cropped canvas made smaller, as a picture of its own: each
 // target pixel the alpha-weighted mean of the area it covers, or the pixel
-// at its top left. Key colours are transparent first, so none bleeds in.
+// at its top left, its colour as the picture gives it. Key colours are
+// transparent first, so none bleeds in.
 std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Picture& picture, const Box& crop,
                                              const Placement& placement, const ColourOptions& options)
 {
@@ -139,16 +140,40 @@ std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Pictu
         return {static_cast<std::uint8_t>(colour.rgb.red), static_cast<std::uint8_t>(colour.rgb.green),
                 static_cast<std::uint8_t>(colour.rgb.blue), colour.alpha};
     };
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th) * 4);
     const double fx = static_cast<double>(cw) / tw, fy = static_cast<double>(ch) / th;
+    if (placement.scale_filter == ScaleFilter::Nearest) {
+        // Each pixel one of the picture's, its colour kept whole, so a
+        // palette index the picture names stays; colour 0 is the empty
+        // canvas, where key colours go too.
+        auto out = std::make_shared<Picture>();
+        out->width = tw;
+        out->height = th;
+        out->colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
+        out->pixels.reserve(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th));
+        std::unordered_map<std::uint32_t, std::uint32_t> remap;
+        for (int ty = 0; ty < th; ++ty) {
+            for (int tx = 0; tx < tw; ++tx) {
+                int sx = 0, sy = 0;
+                if (!stored_at(straight, crop.x + std::min(cw - 1, static_cast<int>(tx * fx)), crop.y + std::min(ch - 1, static_cast<int>(ty * fy)),
+                               sx, sy)) {
+                    out->pixels.push_back(0);
+                    continue;
+                }
+                const std::uint32_t number = picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
+                const auto [found, added] = remap.try_emplace(number, 0);
+                if (added && !keyed_out(picture, number, options)) {
+                    found->second = static_cast<std::uint32_t>(out->colours.size());
+                    out->colours.push_back(picture.colours[number]);
+                }
+                out->pixels.push_back(found->second);
+            }
+        }
+        return out;
+    }
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th) * 4);
     for (int ty = 0; ty < th; ++ty) {
         for (int tx = 0; tx < tw; ++tx) {
             std::uint8_t* out = &rgba[(static_cast<std::size_t>(ty) * static_cast<std::size_t>(tw) + static_cast<std::size_t>(tx)) * 4];
-            if (placement.scale_filter == ScaleFilter::Nearest) {
-                const auto pixel = source(std::min(cw - 1, static_cast<int>(tx * fx)), std::min(ch - 1, static_cast<int>(ty * fy)));
-                std::copy(pixel.begin(), pixel.end(), out);
-                continue;
-            }
             // The source area [x0, x1) x [y0, y1), each pixel weighted by how much of it lies inside.
             const double x0 = tx * fx, x1 = (tx + 1) * fx, y0 = ty * fy, y1 = (ty + 1) * fy;
             double covered = 0, alpha = 0, red = 0, green = 0, blue = 0;
