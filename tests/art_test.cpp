@@ -290,6 +290,12 @@ TEST(Art, ScaleMakesDrawingsSmaller)
         opaque_twice.push_back(enlarged(opaque.back(), 2));
     }
     pictures.files["thrice-sheet.png"] = png_of(sheet_of(thrice, 2, 3, 3));
+    // In the palette, its twin entries among them: each keeps its index.
+    std::vector<std::uint8_t> indices(30 * 20), indices_at_2x(60 * 40);
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = std::array<std::uint8_t, 6>{0, 240, 23, 155, 232, 255}[i * 7 % 6];
+    for (std::size_t i = 0; i < indices_at_2x.size(); ++i) indices_at_2x[i] = indices[i / 120 * 30 + i % 60 / 2];
+    pictures.files["indexed.png"] = write_indexed_png(30, 20, indices, 254);
+    pictures.files["indexed-2x.png"] = write_indexed_png(60, 40, indices_at_2x, 254);
     pictures.files["twice.gif"] = gif_of(opaque_twice);
     pictures.files["once.gif"] = gif_of(opaque);
     add_atlas(pictures, "twice.json", twice, {"a", "b", "c", "d"}, "");
@@ -311,6 +317,8 @@ TEST(Art, ScaleMakesDrawingsSmaller)
         {"an atlas's trimmed, turned frames at 2x", scene_with(1) + "scale = 0.5\nscale_filter = \"nearest\"\natlas = \"twice.json\"\n", scene_with(1) + once},
         {"a GIF's frames at 2x", scene_with(1) + "scale = 0.5\nscale_filter = \"nearest\"\nframes_from = \"gif\"\nimages = [\"twice.gif\"]\n",
          scene_with(1) + "frames_from = \"gif\"\nimages = [\"once.gif\"]\n"},
+        {"nearest keeps the palette's indices", scene_with(1, 1) + "scale = 0.5\nscale_filter = \"nearest\"\nimages = [\"indexed-2x.png\"]\n",
+         scene_with(1, 1) + "images = [\"indexed.png\"]\n"},
     }, pictures);
 }
 
