@@ -2,7 +2,9 @@
 // box for several scenes, atlas frames by number and tags counted within
 // their own file. Each table builds a manifest of the new keys and the same
 // drawings given as separate, already-cut pictures, which must give the very
-// same bytes; and the guesses a build once made silently are said or refused.
+// same bytes; the area filter is held to pixels worked out by hand, the
+// crop and scale a refusal offers must fit, and the guesses a build once
+// made silently are said or refused.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -17,10 +19,10 @@ namespace tess {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::add_atlas;
 using testing::blank;
 using testing::cut;
 using testing::png_of;
-using testing::add_atlas;
 using testing::Rgba;
 using testing::Rgba8;
 using Pictures = testing::MemoryPictures;
