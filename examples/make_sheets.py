@@ -8,8 +8,16 @@ attack facing down. The right-facing views are the left ones mirrored.
 
 slime.png and slime.json: an atlas as Aseprite exports it, frames trimmed to
 what is drawn, one of them stored turned, with the tags "bounce" (pingpong)
-and "squish". Standard library only; run it from anywhere, it writes beside
-itself.
+and "squish".
+
+charset.png: the hex digits 0-F in white with a shadow, 12 x 16 cells in two
+rows of eight, on a magenta ground (#ff00ff) that fills the margins and the
+spacing too, as old charsets were drawn.
+
+coin-hires.png: a gold coin turning, eight frames of 128 x 128 drawn smooth,
+with edges softened by 4 x 4 supersampling: art drawn larger than an image.
+
+Standard library only; run it from anywhere, it writes beside itself.
 """
 import json
 import math
@@ -177,6 +185,80 @@ def make_slime():
         out.write("\n")
 
 
+GLYPHS = {  # 5 x 7, a row a string
+    "0": ["01110", "10001", "10011", "10101", "11001", "10001", "01110"],
+    "1": ["00100", "01100", "00100", "00100", "00100", "00100", "01110"],
+    "2": ["01110", "10001", "00001", "00010", "00100", "01000", "11111"],
+    "3": ["11110", "00001", "00001", "01110", "00001", "00001", "11110"],
+    "4": ["00010", "00110", "01010", "10010", "11111", "00010", "00010"],
+    "5": ["11111", "10000", "11110", "00001", "00001", "10001", "01110"],
+    "6": ["00110", "01000", "10000", "11110", "10001", "10001", "01110"],
+    "7": ["11111", "00001", "00010", "00100", "01000", "01000", "01000"],
+    "8": ["01110", "10001", "10001", "01110", "10001", "10001", "01110"],
+    "9": ["01110", "10001", "10001", "01111", "00001", "00010", "01100"],
+    "A": ["01110", "10001", "10001", "11111", "10001", "10001", "10001"],
+    "B": ["11110", "10001", "10001", "11110", "10001", "10001", "11110"],
+    "C": ["01110", "10001", "10000", "10000", "10000", "10001", "01110"],
+    "D": ["11100", "10010", "10001", "10001", "10001", "10010", "11100"],
+    "E": ["11111", "10000", "10000", "11110", "10000", "10000", "11111"],
+    "F": ["11111", "10000", "10000", "11110", "10000", "10000", "10000"],
+}
+KEY = (255, 0, 255, 255)
+INK = (255, 255, 255, 255)
+SHADOW = (30, 30, 120, 255)
+
+
+def make_charset():
+    cell_w, cell_h, margin, spacing, columns = 12, 16, 2, 2, 8
+    width = 2 * margin + columns * cell_w + (columns - 1) * spacing
+    height = 2 * margin + 2 * cell_h + spacing
+    picture = [[KEY] * width for _ in range(height)]
+    for k, name in enumerate("0123456789ABCDEF"):
+        left = margin + (k % columns) * (cell_w + spacing)
+        top = margin + (k // columns) * (cell_h + spacing)
+        for colour, shift in ((SHADOW, 1), (INK, 0)):  # each glyph pixel 2 x 2, its shadow one down and right
+            for gy, row in enumerate(GLYPHS[name]):
+                for gx, bit in enumerate(row):
+                    if bit == "1":
+                        rect(picture, left + 1 + 2 * gx + shift, top + 1 + 2 * gy + shift, 2, 2, colour)
+    write_png(os.path.join(HERE, "charset.png"), width, height, picture)
+
+
+GOLD = [(108, 48, 4), (144, 68, 4), (180, 92, 8), (204, 124, 28), (212, 156, 60), (220, 184, 84), (240, 216, 140)]
+
+
+def make_coin():
+    size, frames, samples = 128, 8, 4
+    picture = canvas(size * frames, size)
+    centre, radius, rim = size / 2, size * 0.44, size * 0.06
+    for frame in range(frames):
+        turn = max(abs(math.cos(math.pi * frame / frames)), 0.06)  # the coin's width as it turns
+        for y in range(size):
+            for x in range(size):
+                covered, shade = 0, 0.0
+                for sy in range(samples):
+                    for sx in range(samples):
+                        dx = (x + (sx + 0.5) / samples - centre) / (radius * turn)
+                        dy = (y + (sy + 0.5) / samples - centre) / radius
+                        d = math.hypot(dx, dy)
+                        if d > 1:
+                            continue
+                        covered += 1
+                        light = 0.55 + 0.45 * (-0.5 * dx - 0.6 * dy)  # lit from the top left
+                        if d > 1 - rim / radius or abs(dx) + abs(dy) < 0.35:
+                            light -= 0.25  # the rim and a raised diamond
+                        shade += min(max(light, 0.0), 1.0)
+                if covered:
+                    # Few shades, pixel art's and a small file's, along a gold ramp.
+                    at = round(shade / covered * 15) / 15 * (len(GOLD) - 1)
+                    low, high = GOLD[int(at)], GOLD[min(int(at) + 1, len(GOLD) - 1)]
+                    colour = tuple(round(a + (b - a) * (at - int(at))) for a, b in zip(low, high))
+                    picture[y][frame * size + x] = colour + (round(255 * covered / samples ** 2),)
+    write_png(os.path.join(HERE, "coin-hires.png"), size * frames, size, picture)
+
+
 if __name__ == "__main__":
     make_rogue()
     make_slime()
+    make_charset()
+    make_coin()

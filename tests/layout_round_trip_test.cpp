@@ -14,50 +14,19 @@
 #include "pack/build.hpp"
 #include "pack/error.hpp"
 #include "pack/manifest.hpp"
+#include "memory_pictures.hpp"
 #include "palette/palette.hpp"
-#include "png/png_writer.hpp"
 
 namespace tess {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class Pictures final : public PictureSource {
-public:
-    Bytes read(const std::string& path) override
-    {
-        const auto found = files.find(path);
-        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
-        return found->second;
-    }
-    std::vector<std::string> list(const std::string&) override { return {}; }
-    std::map<std::string, Bytes> files;
-};
-
-// RGBA pixels, row by row.
-struct Rgba {
-    int width = 0, height = 0;
-    std::vector<std::array<std::uint8_t, 4>> pixels;
-    std::array<std::uint8_t, 4>& at(int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
-};
-
-Rgba blank(int width, int height) { return {width, height, std::vector<std::array<std::uint8_t, 4>>(static_cast<std::size_t>(width * height))}; }
-
-Bytes png_of(const Rgba& picture)
-{
-    Bytes rgba;
-    for (const auto& pixel : picture.pixels) rgba.insert(rgba.end(), pixel.begin(), pixel.end());
-    return write_rgba_png(static_cast<std::uint32_t>(picture.width), static_cast<std::uint32_t>(picture.height), rgba);
-}
-
-Rgba crop(Rgba& from, int x0, int y0, int width, int height, bool mirrored)
-{
-    Rgba out = blank(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) out.at(mirrored ? width - 1 - x : x, y) = from.at(x0 + x, y0 + y);
-    }
-    return out;
-}
+using Pictures = testing::MemoryPictures;
+using testing::add_atlas;
+using testing::blank;
+using testing::cut;
+using testing::png_of;
+using testing::Rgba;
 
 std::string list_of(const std::vector<int>& values)
 {
@@ -117,7 +86,7 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
         std::vector<Rgba> drawn;
         for (std::size_t k = 0; k < cells.size(); ++k) {
             const bool flip = std::count(mirrored.begin(), mirrored.end(), static_cast<int>(k) / frames) > 0;
-            drawn.push_back(crop(sheet, margin_x + cells[k][0] * (cell_w + spacing_x), margin_y + cells[k][1] * (cell_h + spacing_y),
+            drawn.push_back(cut(sheet, margin_x + cells[k][0] * (cell_w + spacing_x), margin_y + cells[k][1] * (cell_h + spacing_y),
                                  cell_w, cell_h, flip));
             const std::string name = "cell" + std::to_string(k) + ".png";
             pictures.files[name] = png_of(drawn.back());
@@ -139,62 +108,21 @@ TEST(LayoutRoundTrip, SheetsAndAtlasesBuildAsTheirCellsDo)
         }
         EXPECT_EQ(built(header + grid, pictures), expected) << grid;
 
-        // The same drawings as an atlas: each trimmed to what is drawn, some
-        // stored turned 90 degrees clockwise, in a row; a tag a view.
-        std::ostringstream json;
-        json << "{\"frames\": [";
-        std::vector<Rgba> stored;
-        int atlas_w = 0, atlas_h = 1;
-        for (std::size_t k = 0; k < drawn.size(); ++k) {
-            Rgba& d = drawn[k];
-            int x0 = d.width, y0 = d.height, x1 = -1, y1 = -1;
-            for (int y = 0; y < d.height; ++y) {
-                for (int x = 0; x < d.width; ++x) {
-                    if (d.at(x, y)[3]) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
-                }
-            }
-            if (x1 < 0) x0 = y0 = x1 = y1 = 0;  // nothing drawn: one transparent pixel
-            Rgba trimmed = crop(d, x0, y0, x1 - x0 + 1, y1 - y0 + 1, false);
-            const bool rotated = pick(0, 1) == 1;
-            Rgba kept = trimmed;
-            if (rotated) {
-                kept = blank(trimmed.height, trimmed.width);
-                for (int y = 0; y < trimmed.height; ++y) {
-                    for (int x = 0; x < trimmed.width; ++x) kept.at(trimmed.height - 1 - y, x) = trimmed.at(x, y);
-                }
-            }
-            json << (k ? ", " : "") << "{\"filename\": \"f" << k << "\", \"frame\": {\"x\": " << atlas_w << ", \"y\": 0, \"w\": "
-                 << trimmed.width << ", \"h\": " << trimmed.height << "}, \"rotated\": " << (rotated ? "true" : "false")
-                 << ", \"trimmed\": true, \"spriteSourceSize\": {\"x\": " << x0 << ", \"y\": " << y0 << ", \"w\": " << trimmed.width
-                 << ", \"h\": " << trimmed.height << "}, \"sourceSize\": {\"w\": " << cell_w << ", \"h\": " << cell_h
-                 << "}, \"duration\": 100}";
-            atlas_w += kept.width + 1;
-            atlas_h = std::max(atlas_h, kept.height);
-            stored.push_back(std::move(kept));
-        }
-        Rgba atlas = blank(atlas_w, atlas_h);
-        for (int x = 0; const Rgba& s : stored) {
-            for (int y = 0; y < s.height; ++y) {
-                for (int i = 0; i < s.width; ++i) atlas.at(x + i, y) = s.pixels[static_cast<std::size_t>(y * s.width + i)];
-            }
-            x += s.width + 1;
-        }
-        pictures.files["atlas.png"] = png_of(atlas);
-        json << "], \"meta\": {\"app\": \"test\", \"image\": \"atlas.png\", \"size\": {\"w\": " << atlas_w << ", \"h\": " << atlas_h
-             << "}, \"frameTags\": [";
-        std::string tags = "tags = [";
+        // The same drawings as an atlas: each trimmed to what is drawn, every
+        // other one stored turned, in a row; a tag a view.
+        std::string tags = "tags = [", tags_json;
+        std::vector<std::string> names;
+        for (std::size_t k = 0; k < drawn.size(); ++k) names.push_back("f" + std::to_string(k));
         for (int v = 0; v < views; ++v) {
-            json << (v ? ", " : "") << "{\"name\": \"v" << v << "\", \"from\": " << v * frames << ", \"to\": " << (v + 1) * frames - 1
-                 << ", \"direction\": \"forward\"}";
+            tags_json += (v ? ", " : "") + std::string("{\"name\": \"v") + std::to_string(v) + "\", \"from\": " + std::to_string(v * frames) +
+                         ", \"to\": " + std::to_string((v + 1) * frames - 1) + "}";
             tags += (v ? ", \"v" : "\"v") + std::to_string(v) + "\"";
         }
-        json << "]}}";
-        const std::string text = json.str();
-        pictures.files["a.json"] = Bytes(text.begin(), text.end());
-        EXPECT_EQ(built(header + "atlas = \"a.json\"\n" + tags + "]\n", pictures), expected) << text;
+        add_atlas(pictures, "atlas.json", drawn, names, tags_json);
+        EXPECT_EQ(built(header + "atlas = \"atlas.json\"\n" + tags + "]\n", pictures), expected);
         // The picture under another name than its meta.image, given by atlas_image.
         pictures.files["renamed.png"] = pictures.files.extract("atlas.png").mapped();
-        EXPECT_EQ(built(header + "atlas = \"a.json\"\natlas_image = \"renamed.png\"\n" + tags + "]\n", pictures), expected);
+        EXPECT_EQ(built(header + "atlas = \"atlas.json\"\natlas_image = \"renamed.png\"\n" + tags + "]\n", pictures), expected);
     }
 }
 

@@ -12,6 +12,9 @@
 #include <set>
 #include <thread>
 
+#include "ase/ase_writer.hpp"
+#include "gif/gif_writer.hpp"
+#include "palette/palette.hpp"
 #include "program_runner.hpp"
 #include "random_tiles.hpp"
 #include "tile/image.hpp"
@@ -230,6 +233,87 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         write_file(folder / "m.toml", c.manifest);
         write_file(folder / "s.xpm", sheet);
         for (const auto& [name, text] : atlases) write_file(folder / name, text);
+        const std::set<std::string> before = files_in(folder.path());
+        const auto result = tesspack({"build", "m.toml"}, folder.path());
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
+        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << c.what << ": " << result.errors;
+        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+    }
+}
+
+// The keys of art as it is drawn (key colours, crop, scale, trim together,
+// frame indices, a GIF's grid): each bad value one message at its place,
+// status 1, nothing written.
+TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
+{
+    const std::string sheet =
+        "/* XPM */\nstatic char *s[] = {\"8 4 2 1\", \". c None\", \"a c #ff0000\", \"aa..aa..\", \"aa..aa..\", \"..aa..aa\", \"..aa..aa\"};\n";
+    const std::map<std::string, std::string> files = {
+        {"s.xpm", sheet},
+        {"flat.xpm", "/* XPM */\nstatic char *f[] = {\"64 0 1 1\", \"a c red\"};\n"},
+        {"a.json", R"({"frames": [{"frame": {"x": 0, "y": 0, "w": 2, "h": 2}}, {"frame": {"x": 2, "y": 0, "w": 2, "h": 2}}], "meta": {"image": "s.xpm"}})"},
+        {"one.aseprite", text_of(write_indexed_ase({1, 1, "image", Palette, 0, {{1, 1, std::vector<std::uint8_t>{7}, 100}}, {}}))},
+        {"still.gif", text_of(write_indexed_gif(4, 4, std::vector<Rgb>{{0, 0, 0}, {255, 0, 0}}, std::nullopt,
+                                                {Bytes(16, 1)}, std::vector<int>{100}))},
+    };
+    const std::string scene = "[[scene]]\nname = \"w\"\n";
+    const std::string image = "frames = 1\nimages = [\"s.xpm\"]\n";
+    const struct {
+        const char* what;
+        std::string manifest;
+        std::string message;
+    } cases[] = {
+        {"a key colour that is none", "transparent = \"#00ffzz\"\n" + scene + image, "m.toml:1:15: 'transparent' must be a colour \"#rrggbb\" or a list of them"},
+        {"a word in a list of key colours", scene + "transparent = [\"#00ffff\", \"cyan\"]\n" + image,
+         "m.toml:3:27: 'transparent' must be a colour \"#rrggbb\" or a list of them in scene 0"},
+        {"a key index above 255", scene + "transparent_index = 256\n" + image, "m.toml:3:21: 'transparent_index' is 256, outside 0 to 255 in scene 0"},
+        {"a key index of text", "transparent_index = \"0\"\n" + scene + image, "m.toml:1:21: 'transparent_index' must be a whole number"},
+        {"an empty crop", scene + "crop = [0, 0, 0, 4]\n" + image, "m.toml:3:15: 'crop' holds 0, outside 1 to 65535 in scene 0"},
+        {"a crop of three numbers", "crop = [0, 0, 4]\n" + scene + image, "m.toml:1:8: 'crop' must be four numbers [x, y, width, height], not 3"},
+        {"a crop past the picture", scene + "crop = [1, 1, 2, 2]\nframes = 1\nsheet = { file = \"s.xpm\", cell = [2, 2] }\n",
+         "scene 0 \"w\", view 0, frame 0 (s.xpm): crop = [1, 1, 2, 2] reaches past the 2 x 2 pixels of cell [0, 0]"},
+        {"a scale of 0", scene + "scale = 0\n" + image, "m.toml:3:9: 'scale' must be a number above 0 and at most 1 in scene 0"},
+        {"a scale below 0", "scale = -0.5\n" + scene + image, "m.toml:1:9: 'scale' must be a number above 0 and at most 1"},
+        {"a scale above 1", "scale = 2\n" + scene + image, "m.toml:1:9: 'scale' must be a number above 0 and at most 1"},
+        {"a scale of nan", "scale = nan\n" + scene + image, "m.toml:1:9: 'scale' must be a number above 0 and at most 1"},
+        {"a scale of text", "scale = \"1/2\"\n" + scene + image, "m.toml:1:9: 'scale' must be a number above 0 and at most 1"},
+        {"an unknown filter", scene + "scale_filter = \"bilinear\"\n" + image,
+         "m.toml:3:16: 'scale_filter' must be \"area\" or \"nearest\" in scene 0"},
+        {"an unknown trim", "trim = \"both\"\n" + scene + image, "m.toml:1:8: 'trim' must be true, false or \"together\""},
+        {"a frame index past the atlas", scene + "atlas = \"a.json\"\nframe_indices = [1, 5]\n",
+         "scene 0 \"w\" (a.json): frame_indices holds 5; the atlas has frames 0 to 1"},
+        {"a range run backwards", scene + "atlas = \"a.json\"\nframe_indices = [\"3-1\"]\n",
+         "m.toml:4:18: 'frame_indices' holds the range 3-1, which runs backwards in scene 0"},
+        {"a frame index below 0", scene + "atlas = \"a.json\"\nframe_indices = [-1]\n",
+         "m.toml:4:18: 'frame_indices' holds -1, outside 0 to 65535 in scene 0"},
+        {"a frame index that is a word", scene + "atlas = \"a.json\"\nframe_indices = [\"first\"]\n",
+         "m.toml:4:18: 'frame_indices' must hold frame numbers and ranges \"first-last\" in scene 0"},
+        {"views of different lengths", "views = 2\n" + scene + "atlas = \"a.json\"\nframe_indices = [[0], [0, 1]]\n",
+         "m.toml:5:17: the views' frame indices differ in number: every view needs as many frames in scene 0"},
+        {"indices beside tags", scene + "atlas = \"a.json\"\ntags = [\"a\"]\nframe_indices = [0]\n",
+         "m.toml:5:17: give one of 'tags', 'frame_names' and 'frame_indices' in scene 0"},
+        {"a GIF grid on a still picture", scene + "frames_from = \"gif\"\nsheet = { file = \"still.gif\", cell = [2, 2] }\n",
+         "scene 0 \"w\", view 0 (still.gif): a still picture; frames_from = \"gif\" with a 'sheet' table cuts every frame of an animated GIF"},
+        {"a GIF grid mirrored", scene + "frames_from = \"gif\"\nsheet = { file = \"still.gif\", cell = [2, 2], mirrored = [0] }\n",
+         "m.toml:4:57: frames_from = \"gif\" takes each frame as drawn; 'mirrored' does not apply in scene 0"},
+        {"layers of a file's frames", scene + "frames_from = \"aseprite\"\nimages = [\"a.aseprite\"]\nlayers = [\"body\"]\n",
+         "m.toml:5:10: 'layers' chooses the layers of an .aseprite 'atlas' in scene 0"},
+        {"a layer an .aseprite atlas lacks", scene + "atlas = \"one.aseprite\"\nlayers = [\"body\"]\n",
+         "scene 0 \"w\" (one.aseprite): Aseprite file: no layer is named \"body\"; the file's layers are \"image\""},
+        {"layers of a JSON atlas", scene + "atlas = \"a.json\"\nignore_layers = [\"body\"]\n",
+         "(a.json): 'layers' and 'ignore_layers' choose an .aseprite file's layers; a JSON atlas has none"},
+        {"heights not one an image", scene + "heights = [1, 2]\n" + image, "m.toml:3:11: 2 heights given, one an image: views x frames is 1"},
+        {"a sheet of the wrong width, one view", scene + "frames = 1\nsheet = \"s.xpm\"\n",
+         "(s.xpm): the sheet is 8 x 4 pixels; 1 frames of 64 need 64 wide, and the height must be 1 view times an image height of 1 to 255"},
+        {"a sheet's cells less than a pixel high", "views = 2\n" + scene + "frames = 1\nsheet = \"flat.xpm\"\n",
+         "(flat.xpm): the sheet is 64 x 0 pixels; 1 frames of 64 need 64 wide, and the height must be 2 views times an image height of 1 to 255"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        write_file(folder / "m.toml", c.manifest);
+        for (const auto& [name, text] : files) write_file(folder / name, text);
         const std::set<std::string> before = files_in(folder.path());
         const auto result = tesspack({"build", "m.toml"}, folder.path());
         EXPECT_EQ(result.status, 1) << c.what;

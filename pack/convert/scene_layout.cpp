@@ -122,7 +122,8 @@ Box base_box(const Drawing& drawing, const Placement& placement)
 
 // The drawing's cropped canvas made smaller, as a picture of its own: each
 // target pixel the alpha-weighted mean of the area it covers, or the pixel
-// at its top left. Key colours are transparent first, so none bleeds in.
+// at its top left, its colour as the picture gives it. Key colours are
+// transparent first, so none bleeds in.
 std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Picture& picture, const Box& crop,
                                              const Placement& placement, const ColourOptions& options)
 {
@@ -139,16 +140,40 @@ std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Pictu
         return {static_cast<std::uint8_t>(colour.rgb.red), static_cast<std::uint8_t>(colour.rgb.green),
                 static_cast<std::uint8_t>(colour.rgb.blue), colour.alpha};
     };
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th) * 4);
     const double fx = static_cast<double>(cw) / tw, fy = static_cast<double>(ch) / th;
+    if (placement.scale_filter == ScaleFilter::Nearest) {
+        // Each pixel one of the picture's, its colour kept whole, so a
+        // palette index the picture names stays; colour 0 is the empty
+        // canvas, where key colours go too.
+        auto out = std::make_shared<Picture>();
+        out->width = tw;
+        out->height = th;
+        out->colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
+        out->pixels.reserve(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th));
+        std::unordered_map<std::uint32_t, std::uint32_t> remap;
+        for (int ty = 0; ty < th; ++ty) {
+            for (int tx = 0; tx < tw; ++tx) {
+                int sx = 0, sy = 0;
+                if (!stored_at(straight, crop.x + std::min(cw - 1, static_cast<int>(tx * fx)), crop.y + std::min(ch - 1, static_cast<int>(ty * fy)),
+                               sx, sy)) {
+                    out->pixels.push_back(0);
+                    continue;
+                }
+                const std::uint32_t number = picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
+                const auto [found, added] = remap.try_emplace(number, 0);
+                if (added && !keyed_out(picture, number, options)) {
+                    found->second = static_cast<std::uint32_t>(out->colours.size());
+                    out->colours.push_back(picture.colours[number]);
+                }
+                out->pixels.push_back(found->second);
+            }
+        }
+        return out;
+    }
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th) * 4);
     for (int ty = 0; ty < th; ++ty) {
         for (int tx = 0; tx < tw; ++tx) {
             std::uint8_t* out = &rgba[(static_cast<std::size_t>(ty) * static_cast<std::size_t>(tw) + static_cast<std::size_t>(tx)) * 4];
-            if (placement.scale_filter == ScaleFilter::Nearest) {
-                const auto pixel = source(std::min(cw - 1, static_cast<int>(tx * fx)), std::min(ch - 1, static_cast<int>(ty * fy)));
-                std::copy(pixel.begin(), pixel.end(), out);
-                continue;
-            }
             // The source area [x0, x1) x [y0, y1), each pixel weighted by how much of it lies inside.
             const double x0 = tx * fx, x1 = (tx + 1) * fx, y0 = ty * fy, y1 = (ty + 1) * fy;
             double covered = 0, alpha = 0, red = 0, green = 0, blue = 0;
@@ -386,8 +411,8 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views)
             sheet->height < views) {
             throw PackError(Fault::Layout, "the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
                                 " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
-                                " wide, and the height must be " + std::to_string(views) +
-                                " views times an image height of 1 to " + std::to_string(MaxCount) +
+                                " wide, and the height must be " + views_text(views) +
+                                " times an image height of 1 to " + std::to_string(MaxCount) +
                                 " (or cut any grid with sheet = { file, cell = [width, height] })",
                             in_file(scene.sheet));
         }
@@ -457,8 +482,9 @@ std::string frames_text(const std::vector<int>& frames)
 // The frames a tag plays. An atlas exported from several files, or with
 // its tags in its frame names, may count a tag's frames within its own
 // file: where the frames it points at are named for another tag, the frames
-// named for it are taken, if they are as many; otherwise it is refused.
-std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag)
+// named for it are taken, if they are as many; otherwise it is refused,
+// naming the atlas `file`.
+std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag, const std::string& file)
 {
     const bool tags_named = std::any_of(atlas.frames.begin(), atlas.frames.end(), [&](const AtlasFrame& frame) {
         return std::any_of(atlas.tags.begin(), atlas.tags.end(), [&](const AtlasTag& t) { return names_tag(frame, t.name); });
@@ -478,7 +504,8 @@ std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag)
     if (!in_a_row || named.size() != static_cast<std::size_t>(tag.to - tag.from + 1)) {
         throw PackError(Fault::Atlas, "frame tag \"" + printable(tag.name) + "\" runs from frame " + std::to_string(tag.from) + " to " +
                                           std::to_string(tag.to) + ", whose names are another tag's or file's (the atlas holds several "
-                                          "files or counts tags within each); pick its frames by number with frame_indices, or by name");
+                                          "files or counts tags within each); pick its frames by number with frame_indices, or by name",
+                        in_file(file));
     }
     // Within its own file: the tag counts from that file's first frame.
     AtlasTag local = tag;
@@ -496,7 +523,14 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
     if (views == 0) return;
     if (!choice.layers.empty()) layers_ = {AseLayerChoice::Kind::Only, choice.layers};
     if (!choice.ignore_layers.empty()) layers_ = {AseLayerChoice::Kind::VisibleExcept, choice.ignore_layers};
-    const SceneAtlas& read = atlases(file, layers_);
+    // An .aseprite file's own faults (a layer it lacks) are said at the file.
+    const SceneAtlas& read = [&]() -> const SceneAtlas& {
+        try {
+            return atlases(file, layers_);
+        } catch (const PackError& error) {
+            throw error.within(in_file(file));
+        }
+    }();
     const Atlas& atlas = read.atlas;
     if (read.frames_of_file && !choice.image.empty()) {
         throw PackError(Fault::Manifest, "'atlas_image' names a JSON atlas's picture; an .aseprite file holds its own", in_file(file));
@@ -533,7 +567,7 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
                                                   spans + "); pick the frames by number with frame_indices",
                                 in_file(file));
             }
-            chosen.push_back(frames_of_tag(atlas, *tag));
+            chosen.push_back(frames_of_tag(atlas, *tag, file));
         }
         bool same = true;
         for (const auto& frames : chosen) same = same && frames.size() == chosen.front().size();

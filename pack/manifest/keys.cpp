@@ -165,7 +165,9 @@ void Faults::raise() const
 void check_known_keys(const KeyReader& keys, const toml::table& table, const std::set<std::string_view>& known,
                       Faults& faults, std::string_view where)
 {
-    for (const auto& [key, value] : table) {
+    // Not a structured binding: clang before 16 cannot capture one.
+    for (const auto& entry : table) {
+        const toml::key& key = entry.first;
         if (known.contains(key.str())) continue;
         faults.check([&] { keys.fail(key.source(), "unknown key " + quoted(key.str()) + std::string(where)); });
     }

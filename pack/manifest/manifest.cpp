@@ -96,8 +96,8 @@ struct SceneKey {
 constexpr SceneKey SceneKeys[] = {
     {"name", Every},          {"name_bytes", Every},  {"frames", Every},        {"frames_from", Frames},
     {"images", Images | Frames}, {"sheet", Sheet | GifFrames}, {"atlas", Atlas},    {"atlas_image", Atlas},
-    {"tags", Atlas},          {"frame_names", Atlas}, {"frame_indices", Atlas}, {"layers", Atlas | AsepriteFrames},
-    {"ignore_layers", Atlas | AsepriteFrames},        {"trim", Pictures},       {"anchor", Pictures},
+    {"tags", Atlas},          {"frame_names", Atlas}, {"frame_indices", Atlas}, {"layers", Atlas},
+    {"ignore_layers", Atlas}, {"trim", Pictures},       {"anchor", Pictures},
     {"mirrored", Pictures},   {"heights", Pictures},  {"crop", Every},          {"scale", Every},
     {"scale_filter", Every},
 };
@@ -106,9 +106,9 @@ constexpr SceneKey SceneKeys[] = {
 std::string does_not_apply(std::string_view key, unsigned form)
 {
     const std::string quoted = "'" + std::string(key) + "'";
+    if (key == "layers" || key == "ignore_layers") return quoted + " chooses the layers of an .aseprite 'atlas'";
     if (form == GifFrames) return "frames_from = \"gif\" takes each frame as drawn; " + quoted + " does not apply";
     if (form == AsepriteFrames) return "frames_from = \"aseprite\" takes each frame as drawn; " + quoted + " does not apply";
-    if (key == "layers" || key == "ignore_layers") return quoted + " needs an .aseprite 'atlas' or frames_from = \"aseprite\"";
     return quoted + " needs an 'atlas'";
 }
 
@@ -149,6 +149,10 @@ void read_pictures(const KeyReader& keys, const toml::table& scene, unsigned for
     if (out.frames_stated) out.frames = keys.count(scene, "frames", std::nullopt);
     if (form & Frames) {
         out.frames_from = form == GifFrames ? FramesFrom::Gif : FramesFrom::Aseprite;
+        // Frames are taken as drawn: the top's trim and anchor are not this
+        // scene's, and a manifest written of it must not say they are.
+        out.placement.trim = Trim::None;
+        out.placement.anchor = Anchor::Left;
         // Left out, the files' frames count them.
         if (!out.frames_stated) out.frames = -1;
         out.frames_stated = true;
@@ -264,7 +268,6 @@ Manifest parse_manifest(std::string_view text, std::string_view file_name)
     faults.check([&] { manifest.revision = keys.count(root, "revision", RevisionNumber); });
     // The scenes are counted in views: without them, they are not read.
     const bool views_read = faults.check([&] { manifest.views = keys.count(root, "views", 1); });
-    manifest.views_stated = root.get("views") != nullptr;
     const Placement defaults = read_placement_defaults(keys, root, faults);
     faults.check([&] {
         const auto output = keys.text_or_bytes(root, "output", false);

@@ -219,6 +219,7 @@ SheetGrid read_grid(const KeyReader& keys, const toml::table& table, int views, 
         }
     }
     if (const toml::node* mirrored = table.get("mirrored")) {
+        if (gif) keys.fail(mirrored, "frames_from = \"gif\" takes each frame as drawn; 'mirrored' does not apply");
         out.placement.mirrored = keys.numbers(*mirrored, "mirrored", 0, views - 1);
     }
     return grid;

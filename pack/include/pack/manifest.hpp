@@ -124,7 +124,6 @@ struct Manifest {
     std::string output;
     int revision = 2;
     int views = 1;
-    bool views_stated = true;  // false: a sheet's cell height is guessed from it
     Metric metric = Metric::L2;
     bool strict = false;
     ColourOptions colour;
