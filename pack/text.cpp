@@ -100,6 +100,11 @@ std::string printable(std::string_view text)
     return out;
 }
 
+std::string counted(std::uint64_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::string json_string(std::string_view text) { return quoted_string(text); }
 
 std::string toml_string(std::string_view text) { return quoted_string(text); }

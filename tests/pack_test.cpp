@@ -295,8 +295,8 @@ TEST(PackList, TextAndJsonAsTheFileIsRead)
     writer.finish();
     tile.push_back(9);
     EXPECT_EQ(listing(tile, false),
-              "t.til: revision 2, 1 views, 2 scenes\nscene 0 \"walk\": 1 frames\n"
-              "  view 0 frame 0: height 0, 0 bytes of data\nscene 1 \"\\xff\": 0 frames\n1 images\n"
+              "t.til: revision 2, 1 view, 2 scenes\nscene 0 \"walk\": 1 frame\n"
+              "  view 0 frame 0: height 0, 0 bytes of data\nscene 1 \"\\xff\": 0 frames\n1 image\n"
               "1 bytes after the last scene\n");
     EXPECT_EQ(listing(tile, true),
               "{\n  \"revision\": 2,\n  \"views\": 1,\n  \"scenes\": [\n"

@@ -125,7 +125,7 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
         {"strict colour", "strict = true\n" + header + "images = [\"a.xpm\"]\n", "\"2 1 2 1\", \"a c #000000\", \"b c #010203\", \"ab\"",
          "(a.xpm): colour #010203 at x 1, y 0 is not a palette colour"},
         {"sheet that does not divide", "views = 2\n[[scene]]\nname = \"w\"\nframes = 1\nsheet = \"a.xpm\"\n", "\"2 3 1 1\", \"a c red\", \"aa\", \"aa\", \"aa\"",
-         "the sheet is 2 x 3 pixels; 1 frames of 64 need 64 wide"},
+         "the sheet is 2 x 3 pixels; 1 frame of 64 needs 64 wide"},
         {"output is an input", "output = \"a.xpm\"\n" + header + "images = [\"a.xpm\"]\n", Red,
          "a.xpm: the output would replace the input"},
         // The output is open while the file is built: a fault on the way leaves no temporary beside the old file.
@@ -306,9 +306,9 @@ TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
          "(a.json): 'layers' and 'ignore_layers' choose an .aseprite file's layers; a JSON atlas has none"},
         {"heights not one an image", scene + "heights = [1, 2]\n" + image, "m.toml:3:11: 2 heights given, one an image: views x frames is 1"},
         {"a sheet of the wrong width, one view", scene + "frames = 1\nsheet = \"s.xpm\"\n",
-         "(s.xpm): the sheet is 8 x 4 pixels; 1 frames of 64 need 64 wide, and the height must be 1 view times an image height of 1 to 255"},
+         "(s.xpm): the sheet is 8 x 4 pixels; 1 frame of 64 needs 64 wide, and the height must be 1 view times an image height of 1 to 255"},
         {"a sheet's cells less than a pixel high", "views = 2\n" + scene + "frames = 1\nsheet = \"flat.xpm\"\n",
-         "(flat.xpm): the sheet is 64 x 0 pixels; 1 frames of 64 need 64 wide, and the height must be 2 views times an image height of 1 to 255"},
+         "(flat.xpm): the sheet is 64 x 0 pixels; 1 frame of 64 needs 64 wide, and the height must be 2 views times an image height of 1 to 255"},
     };
     for (const auto& c : cases) {
         TempFolder folder;

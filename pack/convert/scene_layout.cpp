@@ -409,8 +409,8 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views)
         const std::size_t width = static_cast<std::size_t>(frames_) * TileWidth;
         if (static_cast<std::size_t>(sheet->width) != width || sheet->height % views != 0 || sheet->height / views > MaxCount ||
             sheet->height < views) {
-            throw PackError(Fault::Layout, "the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + std::to_string(frames_) +
-                                " frames of " + std::to_string(TileWidth) + " need " + std::to_string(width) +
+            throw PackError(Fault::Layout, "the sheet is " + size_text(sheet->width, sheet->height) + " pixels; " + counted(frames_, "frame") +
+                                " of " + std::to_string(TileWidth) + (frames_ == 1 ? " needs " : " need ") + std::to_string(width) +
                                 " wide, and the height must be " + views_text(views) +
                                 " times an image height of 1 to " + std::to_string(MaxCount) +
                                 " (or cut any grid with sheet = { file, cell = [width, height] })",
@@ -419,8 +419,8 @@ void SceneLayout::from_sheet(const ManifestScene& scene, int views)
         grid.cell_width = TileWidth;
         grid.cell_height = sheet->height / views;
         notes_.push_back(printable(scene.name) + ": sheet " + std::to_string(sheet->width) + " \u00d7 " +
-                         std::to_string(sheet->height) + " read as " + views_text(views) + " \u00d7 " + std::to_string(frames_) +
-                         " frames of " + std::to_string(grid.cell_width) + " \u00d7 " + std::to_string(grid.cell_height) +
+                         std::to_string(sheet->height) + " read as " + views_text(views) + " \u00d7 " + counted(frames_, "frame") +
+                         " of " + std::to_string(grid.cell_width) + " \u00d7 " + std::to_string(grid.cell_height) +
                          " (sheet = { file, cell = [64, " + std::to_string(grid.cell_height) + "] } says so and is not guessed)");
     }
     for (int view = 0; view < views; ++view) {

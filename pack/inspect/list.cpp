@@ -17,8 +17,8 @@ void list_tile_file(std::streambuf& tile, std::string_view name, bool json, std:
             out << "{\n  \"revision\": " << int{header.revision_number} << ",\n  \"views\": " << int{header.views}
                 << ",\n  \"scenes\": [";
         } else {
-            out << printable(name) << ": revision " << int{header.revision_number} << ", " << int{header.views}
-                << " views, " << int{header.scenes} << " scenes\n";
+            out << printable(name) << ": revision " << int{header.revision_number} << ", " << counted(header.views, "view")
+                << ", " << counted(header.scenes, "scene") << "\n";
         }
         std::uint64_t images = 0;
         bool first_image = true;
@@ -32,7 +32,7 @@ void list_tile_file(std::streambuf& tile, std::string_view name, bool json, std:
                     first_image = true;
                 } else {
                     out << "scene " << reader.scene_number() << " \"" << printable(scene.name)
-                        << "\": " << int{scene.frames} << " frames\n";
+                        << "\": " << counted(scene.frames, "frame") << "\n";
                 }
                 continue;
             }
@@ -53,7 +53,7 @@ void list_tile_file(std::streambuf& tile, std::string_view name, bool json, std:
             if (header.scenes > 0) out << (first_image ? "]}\n  " : "\n    ]}\n  ");
             out << "],\n  \"trailing_bytes\": " << trailing << "\n}\n";
         } else {
-            out << images << " images\n";
+            out << counted(images, "image") << "\n";
             if (trailing > 0) out << trailing << " bytes after the last scene\n";
         }
     } catch (const TileError& damage) {

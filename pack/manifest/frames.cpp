@@ -1,11 +1,12 @@
 // How many frames a view a scene's list of pictures makes.
 #include "pack/error.hpp"
 #include "pack/manifest.hpp"
+#include "pack/text.hpp"
 #include "tile/format.hpp"
 
 namespace tess {
 
-std::string views_text(int views) { return std::to_string(views) + (views == 1 ? " view" : " views"); }
+std::string views_text(int views) { return counted(static_cast<std::uint64_t>(std::max(views, 0)), "view"); }
 
 int frames_of(std::size_t count, int views, std::optional<int> stated, std::string_view what)
 {

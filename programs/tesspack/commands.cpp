@@ -15,6 +15,7 @@
 #include "pack/palette_files.hpp"
 #include "pack/preview.hpp"
 #include "pack/report.hpp"
+#include "pack/text.hpp"
 #include "pack/verify.hpp"
 
 namespace tess {
@@ -130,7 +131,8 @@ int run_build(const Arguments& arguments)
     // file is not either.
     if (!std::cout.flush()) throw StandardOutputLost("cannot write standard output; " + out.shown() + " not written");
     const std::string written = out.commit();
-    say("wrote " + written + ": " + std::to_string(built.scenes) + " scenes, " + std::to_string(built.images) + " images");
+    say("wrote " + written + ": " + counted(static_cast<std::uint64_t>(built.scenes), "scene") + ", " +
+        counted(static_cast<std::uint64_t>(built.images), "image"));
     return 0;
 }
 
@@ -160,7 +162,7 @@ int run_unpack(const Arguments& arguments)
     FolderSink sink(folder, plan, arguments.max_files);
     unpack_tile_file(tile, plan, sink);
     say("wrote " + std::to_string(plan.files - 1) + " image files and a manifest into " + folder + ": " +
-        std::to_string(plan.scenes.size()) + " scenes, " + std::to_string(plan.images) + " images");
+        counted(plan.scenes.size(), "scene") + ", " + counted(plan.images, "image"));
     return 0;
 }
 

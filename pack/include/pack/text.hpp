@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,9 @@ bool is_utf8(std::string_view text);
 // are not UTF-8 as \xHH, C1 controls and the characters that reorder text
 // (bidirectional embeddings, overrides and isolates) as \u{HHHH}.
 std::string printable(std::string_view text);
+
+// A count and its noun, the noun plural but for one: "1 view", "2 views".
+std::string counted(std::uint64_t count, std::string_view noun);
 
 // A JSON string: quotes, backslashes and control characters escaped. The
 // text must be UTF-8.
