@@ -67,24 +67,17 @@ std::optional<std::uint32_t> KeyIndex::find_direct(std::string_view key) const
     return number;
 }
 
-std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>& numbers) const
+std::size_t KeyIndex::find_row(std::string_view row, std::uint32_t* numbers) const
 {
     std::size_t at = 0;
     if (key_length_ == 1) {
-        // The hot case, kept plain: one byte a pixel, one block, the row's
-        // numbers written in place.
+        // The hot case, kept plain: one byte a pixel, one block.
         if (!block_of_first_[0]) return 0;
         const std::uint32_t* block = &blocks_[(block_of_first_[0] - 1u) * 256u];
-        const std::size_t start = numbers.size();
-        numbers.resize(start + row.size());
-        std::uint32_t* out = numbers.data() + start;
         for (; at < row.size(); ++at) {
             const std::uint32_t number = block[static_cast<unsigned char>(row[at])];
-            if (number == NoNumber) {
-                numbers.resize(start + at);
-                return at;
-            }
-            out[at] = number;
+            if (number == NoNumber) return at;
+            numbers[at] = number;
         }
         return at;
     }
@@ -124,7 +117,7 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
                 last_key = key;
                 last_number = slot.number;
             }
-            numbers.push_back(last_number);
+            *numbers++ = last_number;
         }
         return at;
     }
@@ -138,7 +131,7 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
             last_key = key;
             last_number = *number;
         }
-        numbers.push_back(last_number);
+        *numbers++ = last_number;
     }
     return at;
 }
