@@ -10,10 +10,10 @@ namespace {
 // Pixel numbers and colours together; past this the least recently used
 // pictures are let go.
 constexpr std::uint64_t MaxKeptPixels = std::uint64_t{1} << 22;
-// The same for pictures asked for once so far: 256 frames of 64 x 64, so a
+// The same for pictures asked for once so far: 64 frames of 64 x 64, so a
 // trimmed scene of as many, read once to measure and again to place, is
-// still decoded once.
-constexpr std::uint64_t MaxOnceKeptPixels = std::uint64_t{1} << 20;
+// still decoded once, and a build of thousands of frames touches 1 MB.
+constexpr std::uint64_t MaxOnceKeptPixels = std::uint64_t{1} << 18;
 
 std::uint64_t size_of(const Picture& picture) { return picture.pixels.size() + picture.colours.size(); }
 
