@@ -23,7 +23,12 @@ XpmPicture read_picture(XpmStrings& strings)
     XpmPicture picture{values.width, values.height, {}, {}};
     const auto cpp = static_cast<std::size_t>(values.chars_per_pixel);
 
-    XpmColourTable colour_table(values.chars_per_pixel);
+    // Memory for the colour lines set aside at once, but never more than a
+    // palette's worth on the values line's word alone: a larger table grows
+    // as its lines come.
+    const auto colours = std::min<std::size_t>(static_cast<std::size_t>(values.colours), 256);
+    XpmColourTable colour_table(values.chars_per_pixel, colours);
+    picture.colours.reserve(colours);
     for (int i = 0; i < values.colours; ++i) {
         const ColourDefinition definition = parse_colour_line(strings.next(), values.chars_per_pixel);
         colour_table.add(definition);

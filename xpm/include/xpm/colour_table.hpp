@@ -19,7 +19,8 @@ namespace tess {
 // an earlier None) has no colour.
 class XpmColourTable {
 public:
-    explicit XpmColourTable(int chars_per_pixel) : keys_(chars_per_pixel) {}
+    // `lines`, when known, sets memory aside for that many colour lines at once.
+    explicit XpmColourTable(int chars_per_pixel, std::size_t lines = 0) : keys_(chars_per_pixel) { keys_.reserve(lines); }
 
     // The colour lines in XPM order, numbered from 0.
     void add(const ColourDefinition& definition);

@@ -15,6 +15,8 @@ class KeyIndex {
 public:
     explicit KeyIndex(int chars_per_pixel) : key_length_(static_cast<std::size_t>(chars_per_pixel)) {}
 
+    // Room for this many keys, so that adding them sets memory aside once.
+    void reserve(std::size_t keys);
     // The first number given for a key wins.
     void add(std::string_view key, std::uint32_t number);
     // A number that wins over every one add gives the key.
