@@ -165,6 +165,24 @@ void image_data(PngBuffer& png, std::span<const std::uint8_t> pixels, std::size_
     png.close_chunk();
 }
 
+// The PLTE chunk of the whole palette, the same in every indexed PNG
+// written: made, CRC and all, once.
+std::span<const std::uint8_t> palette_chunk()
+{
+    static const std::vector<std::uint8_t> chunk = [] {
+        PngBuffer png(ChunkOverhead + 3 * PaletteSize);
+        png.chunk("PLTE", 3 * PaletteSize, [](std::uint8_t* at) {
+            for (const Rgb& entry : Palette) {
+                *at++ = static_cast<std::uint8_t>(entry.red);
+                *at++ = static_cast<std::uint8_t>(entry.green);
+                *at++ = static_cast<std::uint8_t>(entry.blue);
+            }
+        });
+        return png.finish();
+    }();
+    return chunk;
+}
+
 std::vector<std::uint8_t> finished(PngBuffer& png)
 {
     png.chunk("IEND", 0, [](std::uint8_t*) {});
@@ -189,13 +207,7 @@ std::vector<std::uint8_t> write_indexed_png(std::uint32_t width, std::uint32_t h
     check_pixel_bytes(width, height, 1, indices);
     PngBuffer png(room_for(indices.size(), height));
     header(png, width, height, ColourTypeIndexed);
-    png.chunk("PLTE", 3 * PaletteSize, [](std::uint8_t* at) {
-        for (const Rgb& entry : Palette) {
-            *at++ = static_cast<std::uint8_t>(entry.red);
-            *at++ = static_cast<std::uint8_t>(entry.green);
-            *at++ = static_cast<std::uint8_t>(entry.blue);
-        }
-    });
+    png.append(palette_chunk());
     if (transparent_index) {
         // tRNS stops at the transparent entry; those past it stay opaque.
         const std::size_t entries = *transparent_index + std::size_t{1};
