@@ -191,10 +191,10 @@ void check_not_cut_short(std::span<const std::uint8_t> file)
 // The common indexed PNG, read over zlib alone: 8-bit indices, not
 // interlaced, its chunks IHDR, PLTE, tRNS if any, IDAT and IEND and no
 // other, every row unfiltered (as indexed PNGs nearly always are), every
-// CRC and zlib's checksum right. libspng reads it row by row, a zlib call a
-// row; here the IDAT data is inflated in one call into the pixels' own
-// memory. Anything else, damage and sizes over `limits` too, gives nothing
-// and is left to libspng, which then reads or refuses it in its own words.
+// CRC right. libspng reads it row by row, a zlib call a row; here the IDAT
+// data is inflated in one call into the pixels' own memory. Anything else,
+// damage and sizes over `limits` too, gives nothing and is left to
+// libspng, which then reads or refuses it in its own words.
 std::optional<PngImage> read_plain_indexed(std::span<const std::uint8_t> file, const PngLimits& limits)
 {
     constexpr std::size_t HeaderEnd = Signature.size() + 8 + 13 + 4;
@@ -244,6 +244,8 @@ std::optional<PngImage> read_plain_indexed(std::span<const std::uint8_t> file, c
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) return std::nullopt;
     const std::unique_ptr<z_stream, decltype(&inflateEnd)> ending(&stream, &inflateEnd);
+    // The CRCs cover the data already; zlib's checksum is left out, as libspng is told to.
+    if (inflateValidate(&stream, 0) != Z_OK) return std::nullopt;
     stream.next_out = indexed.indices.data();
     stream.avail_out = static_cast<uInt>(stream_bytes);
     int status = Z_OK;
