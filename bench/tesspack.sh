@@ -34,10 +34,10 @@
 #      them, from indexed PNG <= 3x reading and inflating them; unpack <= 1.5x
 #      writing the files
 #    Measured on the 2 shared cores of the development machine, TMPDIR=/dev/shm,
-#    medians of 12 rounds run in turn (the README has the whole table):
-#      build from XPM          211 ms, 2.9x reading the XPMs (74 ms)     met
-#      build from indexed PNG  209 ms, 2.6x reading and inflating (82 ms) met
-#      unpack to PNG           273 ms, 1.8x writing the files (150 ms)   NOT met:
+#    the fastest of 15 runs of each command run in turn (the README has the table):
+#      build from XPM          148 ms, 2.9x reading the XPMs (52 ms)     met
+#      build from indexed PNG  139 ms, 2.2x reading and inflating (62 ms) met
+#      unpack to PNG           200 ms, 1.9x writing the files (107 ms)   NOT met:
 #        its system time alone is 1.3-1.6x the floor's (two checks of each
 #        name for a planted symlink, at creation and at commit; the tile file)
 #    and prints frames per second (on the mean, the best run and the CPU time),
