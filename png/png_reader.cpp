@@ -1,8 +1,13 @@
-// PNGs read over libspng within limits: RGBA row by row, or the indices and palette as they are.
+// PNGs read within limits: the common indexed PNG over zlib, any other over libspng, RGBA row by row or the indices and palette as they are.
 #include "png/png_reader.hpp"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
 #include <string>
 
 #include "spng_context.hpp"
@@ -107,6 +112,20 @@ void decode_rows(spng_ctx* ctx, const spng_ihdr& ihdr, PngRows& rows)
     }
 }
 
+// Every index within the palette; a full palette leaves none past it.
+void check_indices(const PngIndexed& indexed, std::size_t width)
+{
+    const std::size_t entries = indexed.palette.size();
+    if (entries >= 256) return;
+    const auto past = std::find_if(indexed.indices.begin(), indexed.indices.end(),
+                                   [&](std::uint8_t index) { return index >= entries; });
+    if (past != indexed.indices.end()) {
+        const std::size_t pixel = static_cast<std::size_t>(past - indexed.indices.begin());
+        throw PngError("PNG data is damaged: pixel " + std::to_string(pixel % width) + ", " + std::to_string(pixel / width) +
+                       " uses palette index " + std::to_string(*past) + " of " + std::to_string(entries) + " PLTE entries");
+    }
+}
+
 // Decodes the raw indices rather than letting libspng expand them: eight
 // bits, the common depth, are the indices as they come; below 8 bits they
 // arrive packed, high bits first, each row starting on a byte.
@@ -147,17 +166,7 @@ PngIndexed decode_indexed(spng_ctx* ctx, const spng_ihdr& ihdr)
             }
         }
     }
-    // A full palette leaves no index to be past it.
-    if (plte.n_entries < 256) {
-        const auto past = std::find_if(indexed.indices.begin(), indexed.indices.end(),
-                                       [&](std::uint8_t index) { return index >= plte.n_entries; });
-        if (past != indexed.indices.end()) {
-            const std::size_t pixel = static_cast<std::size_t>(past - indexed.indices.begin());
-            throw PngError("PNG data is damaged: pixel " + std::to_string(pixel % width) + ", " +
-                           std::to_string(pixel / width) + " uses palette index " + std::to_string(*past) + " of " +
-                           std::to_string(plte.n_entries) + " PLTE entries");
-        }
-    }
+    check_indices(indexed, width);
     return indexed;
 }
 
@@ -179,6 +188,93 @@ void check_not_cut_short(std::span<const std::uint8_t> file)
     throw PngError(CutShort);
 }
 
+// The common indexed PNG, read over zlib alone: 8-bit indices, not
+// interlaced, its chunks IHDR, PLTE, tRNS if any, IDAT and IEND and no
+// other, every row unfiltered (as indexed PNGs nearly always are), every
+// CRC right. libspng reads it row by row, a zlib call a row; here the IDAT
+// data is inflated in one call into the pixels' own memory. Anything else,
+// damage and sizes over `limits` too, gives nothing and is left to
+// libspng, which then reads or refuses it in its own words.
+std::optional<PngImage> read_plain_indexed(std::span<const std::uint8_t> file, const PngLimits& limits)
+{
+    constexpr std::size_t HeaderEnd = Signature.size() + 8 + 13 + 4;
+    if (file.size() < HeaderEnd || big_endian_at(file, 8) != 13) return std::nullopt;
+    const auto is = [&](std::size_t at, const char* type) { return std::equal(type, type + 4, file.begin() + static_cast<std::ptrdiff_t>(at) + 4); };
+    // The chunk at `at`: its data, when it is whole with a right CRC and within the chunk limit.
+    const auto chunk_data = [&](std::size_t at) -> std::optional<std::span<const std::uint8_t>> {
+        if (at + 12 > file.size()) return std::nullopt;
+        const std::size_t length = big_endian_at(file, at);
+        if (length > ChunkLimit || length > file.size() - at - 12) return std::nullopt;
+        const auto typed = file.subspan(at + 4, 4 + length);
+        if (crc32(0, typed.data(), static_cast<uInt>(typed.size())) != big_endian_at(file, at + 8 + length)) return std::nullopt;
+        return typed.subspan(4);
+    };
+    const auto ihdr = chunk_data(Signature.size());
+    if (!ihdr || !is(Signature.size(), "IHDR")) return std::nullopt;
+    const std::uint32_t width = big_endian_at(file, 16), height = big_endian_at(file, 20);
+    const std::uint8_t* fields = ihdr->data() + 8;  // depth, colour type, compression, filter, interlace
+    if (fields[0] != 8 || fields[1] != SPNG_COLOR_TYPE_INDEXED || fields[2] != 0 || fields[3] != 0 || fields[4] != 0) return std::nullopt;
+    if (width == 0 || height == 0 || width > limits.max_width || height > limits.max_height || width > SpngLargestLimit ||
+        height > SpngLargestLimit || std::uint64_t{width} * height > limits.max_pixels) {
+        return std::nullopt;
+    }
+    const std::uint64_t stream_bytes = (std::uint64_t{width} + 1) * height;
+    if (stream_bytes > std::numeric_limits<uInt>::max()) return std::nullopt;
+
+    std::size_t at = HeaderEnd;
+    const auto plte = chunk_data(at);
+    if (!plte || !is(at, "PLTE") || plte->empty() || plte->size() % 3 != 0 || plte->size() > 3 * 256) return std::nullopt;
+    at += 12 + plte->size();
+    PngImage image;
+    image.width = width;
+    image.height = height;
+    PngIndexed& indexed = image.indexed.emplace();
+    const std::size_t entries = plte->size() / 3;
+    indexed.palette.resize(entries);
+    for (std::size_t i = 0; i < entries; ++i) indexed.palette[i] = {(*plte)[3 * i], (*plte)[3 * i + 1], (*plte)[3 * i + 2]};
+    indexed.alpha.assign(entries, 255);
+    if (const auto trns = chunk_data(at); trns && is(at, "tRNS")) {
+        if (trns->empty() || trns->size() > entries) return std::nullopt;
+        std::copy(trns->begin(), trns->end(), indexed.alpha.begin());
+        at += 12 + trns->size();
+    }
+
+    // The rows with their filter bytes, inflated where the indices will be.
+    indexed.indices.resize(static_cast<std::size_t>(stream_bytes));
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return std::nullopt;
+    const std::unique_ptr<z_stream, decltype(&inflateEnd)> ending(&stream, &inflateEnd);
+    // The CRCs cover the data already; zlib's checksum is left out, as libspng is told to.
+    if (inflateValidate(&stream, 0) != Z_OK) return std::nullopt;
+    stream.next_out = indexed.indices.data();
+    stream.avail_out = static_cast<uInt>(stream_bytes);
+    int status = Z_OK;
+    for (; status == Z_OK && at + 8 <= file.size() && is(at, "IDAT"); ) {
+        const auto data = chunk_data(at);
+        if (!data || data->empty()) return std::nullopt;
+        stream.next_in = const_cast<Bytef*>(data->data());
+        stream.avail_in = static_cast<uInt>(data->size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        // All of the data goes into the image, and the image ends with it.
+        if (status == Z_OK && stream.avail_in != 0) return std::nullopt;
+        at += 12 + data->size();
+    }
+    if (status != Z_STREAM_END || stream.avail_in != 0 || stream.avail_out != 0) return std::nullopt;
+    const auto iend = chunk_data(at);
+    if (!iend || !is(at, "IEND") || !iend->empty()) return std::nullopt;
+
+    // Each row's filter byte dropped, the rows moved up in place.
+    std::uint8_t* pixels = indexed.indices.data();
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t* row = pixels + y * (std::size_t{width} + 1);
+        if (row[0] != 0) return std::nullopt;
+        std::memmove(pixels + y * width, row + 1, width);
+    }
+    indexed.indices.resize(std::size_t{width} * height);
+    check_indices(indexed, width);
+    return image;
+}
+
 }  // namespace
 
 bool looks_like_png(std::span<const std::uint8_t> file)
@@ -189,6 +285,7 @@ bool looks_like_png(std::span<const std::uint8_t> file)
 PngImage read_png(std::span<const std::uint8_t> file, const PngLimits& limits, PngRows& rows)
 {
     if (!looks_like_png(file)) throw PngError("not a PNG: the signature is missing");
+    if (std::optional<PngImage> plain = read_plain_indexed(file, limits)) return std::move(*plain);
 
     // Every chunk's CRC is checked, IDAT's too, so a damaged file is still
     // refused; the zlib stream's own checksum over the pixels would only

@@ -467,6 +467,19 @@ TEST(PackBuild, APictureNamedManyTimesIsReadOnce)
     EXPECT_EQ(whole.images, 4 * 16 * 16);
     EXPECT_EQ(files.reads["sheet.png"], 1);
 
+    // A trimmed scene's pictures are each asked for twice, to measure the
+    // box and to be placed, and each is still read once.
+    std::string trimmed = "views = 4\n[[scene]]\nname = \"t\"\nframes = 4\ntrim = true\nimages = [";
+    MemoryFiles cells;
+    for (int k = 0; k < 16; ++k) {
+        const std::string name = "c" + std::to_string(k) + ".png";
+        trimmed += (k ? ", \"" : "\"") + name + "\"";
+        cells.files[name] = bytes_of(png_of(8 + static_cast<std::uint32_t>(k), 8));
+    }
+    build_tile_file(parse_manifest(trimmed + "]\n", "t.toml"), cells);
+    EXPECT_EQ(cells.reads.size(), 16u);
+    for (const auto& [name, count] : cells.reads) EXPECT_EQ(count, 1) << name;
+
     struct Pieces final : TileSink {
         void write(std::span<const std::uint8_t> piece) override
         {

@@ -240,6 +240,9 @@ TEST(Png, ReadsTheLayoutsImageMagickWrites)
         {"-define png:color-type=0", "PNG", {8, 0, 0}},
         {"-define png:bit-depth=16 -define png:color-type=0 -interlace PNG", "PNG", {16, 0, 1}},
         {"-define png:color-type=4", "PNG", {8, 4, 0}},
+        // 8-bit indices as editors write them, beside chunks of their own.
+        {"-define png:bit-depth=8", "PNG8", {8, 3, 0}},
+        {"-define png:bit-depth=8 -interlace PNG", "PNG8", {8, 3, 1}},
         {"-define png:bit-depth=2 -interlace PNG", "PNG8", {2, 3, 1}},
         {"-define png:bit-depth=4", "PNG8", {4, 3, 0}},
     };

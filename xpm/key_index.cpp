@@ -25,6 +25,11 @@ KeyIndex::Key KeyIndex::key_of(std::string_view key) const
     return numbers;
 }
 
+void KeyIndex::reserve(std::size_t keys)
+{
+    entries_.reserve(keys);
+}
+
 void KeyIndex::add(std::string_view key, std::uint32_t number)
 {
     entries_.push_back({key_of(key), number});
@@ -41,6 +46,7 @@ void KeyIndex::finish()
     const auto same_key = [](const Entry& a, const Entry& b) { return same(a.key, b.key); };
     entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
     keys_.clear();
+    keys_.reserve(entries_.size());
     for (const Entry& entry : entries_) keys_.push_back(entry.key);
     if (key_length_ <= MaxDirectKeyLength) {
         block_of_first_.assign(256, 0);
@@ -67,26 +73,27 @@ std::optional<std::uint32_t> KeyIndex::find_direct(std::string_view key) const
     return number;
 }
 
-std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>& numbers) const
+std::size_t KeyIndex::find_row(std::string_view row, std::uint32_t* numbers) const
 {
     std::size_t at = 0;
     if (key_length_ == 1) {
-        // The hot case, kept plain: one byte a pixel, one block, the row's
-        // numbers written in place.
+        // The hot case, kept plain: one byte a pixel, one block. Colour
+        // numbers are below 2^31 and NoNumber is not, so the row is looked
+        // up whole, its numbers OR-ed, and searched again only when that
+        // shows a key may have had none.
         if (!block_of_first_[0]) return 0;
         const std::uint32_t* block = &blocks_[(block_of_first_[0] - 1u) * 256u];
-        const std::size_t start = numbers.size();
-        numbers.resize(start + row.size());
-        std::uint32_t* out = numbers.data() + start;
-        for (; at < row.size(); ++at) {
-            const std::uint32_t number = block[static_cast<unsigned char>(row[at])];
-            if (number == NoNumber) {
-                numbers.resize(start + at);
-                return at;
-            }
-            out[at] = number;
+        std::uint32_t seen = 0;
+        for (std::size_t x = 0; x < row.size(); ++x) {
+            const std::uint32_t number = block[static_cast<unsigned char>(row[x])];
+            numbers[x] = number;
+            seen |= number;
         }
-        return at;
+        if (seen & 0x80000000u) {
+            while (at < row.size() && numbers[at] != NoNumber) ++at;
+            return at;
+        }
+        return row.size();
     }
     // Neighbours mostly share a colour, so the last key's number is tried first.
     if (key_length_ <= 8) {
@@ -124,7 +131,7 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
                 last_key = key;
                 last_number = slot.number;
             }
-            numbers.push_back(last_number);
+            *numbers++ = last_number;
         }
         return at;
     }
@@ -138,7 +145,7 @@ std::size_t KeyIndex::find_row(std::string_view row, std::vector<std::uint32_t>&
             last_key = key;
             last_number = *number;
         }
-        numbers.push_back(last_number);
+        *numbers++ = last_number;
     }
     return at;
 }

@@ -12,30 +12,23 @@ namespace tess {
 
 namespace {
 
-// Bytes in memory as a stream's input, without a copy.
-class ViewBuffer : public std::streambuf {
-public:
-    explicit ViewBuffer(std::span<const std::uint8_t> bytes)
-    {
-        // Only read from: nothing is ever put back.
-        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
-        setg(begin, begin, begin + bytes.size());
-    }
-};
+// Room for the widest row the limits allow.
+constexpr XpmLimits Limits;
+constexpr std::size_t MaxStringLength =
+    std::max(XpmStrings::DefaultMaxLength, static_cast<std::size_t>(Limits.max_width) * MaxCharsPerPixel);
 
-}  // namespace
-
-XpmPicture read_xpm_picture(std::istream& in)
+XpmPicture read_picture(XpmStrings& strings)
 {
-    // Room for the widest row the limits allow.
-    constexpr XpmLimits limits;
-    XpmStrings strings(in, std::max(XpmStrings::DefaultMaxLength,
-                                    static_cast<std::size_t>(limits.max_width) * MaxCharsPerPixel));
-    const XpmValues values = parse_values_line(strings.next(), limits);
+    const XpmValues values = parse_values_line(strings.next(), Limits);
     XpmPicture picture{values.width, values.height, {}, {}};
     const auto cpp = static_cast<std::size_t>(values.chars_per_pixel);
 
-    XpmColourTable colour_table(values.chars_per_pixel);
+    // Memory for the colour lines set aside at once, but never more than a
+    // palette's worth on the values line's word alone: a larger table grows
+    // as its lines come.
+    const auto colours = std::min<std::size_t>(static_cast<std::size_t>(values.colours), 256);
+    XpmColourTable colour_table(values.chars_per_pixel, colours);
+    picture.colours.reserve(colours);
     for (int i = 0; i < values.colours; ++i) {
         const ColourDefinition definition = parse_colour_line(strings.next(), values.chars_per_pixel);
         colour_table.add(definition);
@@ -43,16 +36,17 @@ XpmPicture read_xpm_picture(std::istream& in)
     }
     colour_table.finish();
 
-    picture.pixels.reserve(static_cast<std::size_t>(values.width) * static_cast<std::size_t>(values.height));
+    const auto width = static_cast<std::size_t>(values.width);
+    picture.pixels.resize(width * static_cast<std::size_t>(values.height));
     for (int y = 0; y < values.height; ++y) {
         const std::string_view row = strings.next();
-        if (row.size() != static_cast<std::size_t>(values.width) * cpp) {
+        if (row.size() != width * cpp) {
             throw XpmError(XpmFault::WrongFormat,
                            "wrong xpm format: row " + std::to_string(y) + " is not " + std::to_string(values.width) +
                                " pixels wide",
                            y);
         }
-        const std::size_t unknown = colour_table.find_row(row, picture.pixels);
+        const std::size_t unknown = colour_table.find_row(row, picture.pixels.data() + static_cast<std::size_t>(y) * width);
         if (unknown < row.size()) {
             const int x = static_cast<int>(unknown / cpp);
             throw XpmError(XpmFault::PixelWithoutColour,
@@ -64,11 +58,18 @@ XpmPicture read_xpm_picture(std::istream& in)
     return picture;
 }
 
+}  // namespace
+
+XpmPicture read_xpm_picture(std::istream& in)
+{
+    XpmStrings strings(in, MaxStringLength);
+    return read_picture(strings);
+}
+
 XpmPicture read_xpm_picture(std::span<const std::uint8_t> file)
 {
-    ViewBuffer buffer(file);
-    std::istream in(&buffer);
-    return read_xpm_picture(in);
+    XpmStrings strings(file, MaxStringLength);
+    return read_picture(strings);
 }
 
 }  // namespace tess

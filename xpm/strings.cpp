@@ -24,21 +24,27 @@ void fail_wrong_xpm_format(std::optional<int> row)
 }
 
 XpmStrings::XpmStrings(std::istream& in, std::size_t max_length)
-    : in_(*in.rdbuf()), max_length_(max_length), buffer_(new char[BufferSize])
+    : in_(in.rdbuf()), max_length_(max_length), buffer_(new char[BufferSize]), data_(buffer_.get())
+{
+}
+
+XpmStrings::XpmStrings(std::span<const std::uint8_t> file, std::size_t max_length)
+    : in_(nullptr), max_length_(max_length), data_(reinterpret_cast<const char*>(file.data())), size_(file.size())
 {
 }
 
 bool XpmStrings::refill()
 {
+    if (!in_) return false;
     position_ = 0;
-    size_ = static_cast<std::size_t>(in_.sgetn(buffer_.get(), static_cast<std::streamsize>(BufferSize)));
+    size_ = static_cast<std::size_t>(in_->sgetn(buffer_.get(), static_cast<std::streamsize>(BufferSize)));
     return size_ > 0;
 }
 
 int XpmStrings::get()
 {
     if (position_ == size_ && !refill()) return EndOfInput;
-    return static_cast<unsigned char>(buffer_[position_++]);
+    return static_cast<unsigned char>(data_[position_++]);
 }
 
 // Called with the '/' just read; returns the character after a comment, or
@@ -65,7 +71,7 @@ std::string_view XpmStrings::read_string()
     text_.clear();
     for (;;) {
         if (position_ == size_ && !refill()) fail_wrong_xpm_format();
-        const char* start = buffer_.get() + position_;
+        const char* start = data_ + position_;
         const std::size_t available = size_ - position_;
         const auto* quote = static_cast<const char*>(std::memchr(start, '"', available));
         const std::size_t length = quote ? static_cast<std::size_t>(quote - start) : available;

@@ -51,6 +51,7 @@ Picture xpm_picture(std::span<const std::uint8_t> file)
         throw PackError(Fault::Picture, error.what(), at);
     }
     Picture picture{xpm.width, xpm.height, {}, std::move(xpm.pixels)};
+    picture.colours.reserve(xpm.colours.size());
     for (const XpmColour& colour : xpm.colours) {
         if (!colour.rgb) {
             picture.colours.push_back({{0, 0, 0}, 0, std::nullopt});

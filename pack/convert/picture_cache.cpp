@@ -10,6 +10,10 @@ namespace {
 // Pixel numbers and colours together; past this the least recently used
 // pictures are let go.
 constexpr std::uint64_t MaxKeptPixels = std::uint64_t{1} << 22;
+// The same for pictures asked for once so far: 64 frames of 64 x 64, so a
+// trimmed scene of as many, read once to measure and again to place, is
+// still decoded once, and a build of thousands of frames touches 1 MB.
+constexpr std::uint64_t MaxOnceKeptPixels = std::uint64_t{1} << 18;
 
 std::uint64_t size_of(const Picture& picture) { return picture.pixels.size() + picture.colours.size(); }
 
@@ -34,20 +38,47 @@ template <typename Made, typename Make>
 std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)
 {
     if (const auto found = by_key_.find(key); found != by_key_.end()) {
-        kept_.splice(kept_.begin(), kept_, found->second);
-        return std::static_pointer_cast<const Made>(kept_.front().held);
+        Kept& held = *found->second;
+        if (held.again) {
+            again_.splice(again_.begin(), again_, found->second);
+        } else {
+            held.again = true;
+            once_pixels_ -= held.pixels;
+            again_pixels_ += held.pixels;
+            again_.splice(again_.begin(), once_, found->second);
+        }
+        keep_within_bounds(held);
+        return std::static_pointer_cast<const Made>(held.held);
     }
     auto made = std::make_shared<const Made>(make());
     const std::uint64_t pixels = size_of(*made);
-    kept_.push_front({key, made, pixels});
-    by_key_[key] = kept_.begin();
-    kept_pixels_ += pixels;
-    while (kept_pixels_ > MaxKeptPixels && kept_.size() > 1) {
-        kept_pixels_ -= kept_.back().pixels;
-        by_key_.erase(kept_.back().key);
-        kept_.pop_back();
-    }
+    once_.push_front({key, made, pixels, false});
+    by_key_[key] = once_.begin();
+    once_pixels_ += pixels;
+    keep_within_bounds(once_.front());
     return made;
+}
+
+void PictureCache::let_go(std::list<Kept>& list, std::uint64_t& pixels)
+{
+    pixels -= list.back().pixels;
+    by_key_.erase(list.back().key);
+    list.pop_back();
+}
+
+void PictureCache::keep_within_bounds(const Kept& last)
+{
+    const auto can_let_go = [&](const std::list<Kept>& list) { return !list.empty() && &list.back() != &last; };
+    while (once_pixels_ > MaxOnceKeptPixels && can_let_go(once_)) let_go(once_, once_pixels_);
+    while (once_pixels_ + again_pixels_ > MaxKeptPixels) {
+        if (can_let_go(once_)) {
+            let_go(once_, once_pixels_);
+        } else if (can_let_go(again_)) {
+            let_go(again_, again_pixels_);
+        } else {
+            break;
+        }
+    }
 }
 
 std::shared_ptr<const Picture> PictureCache::get(const std::string& path)

@@ -15,7 +15,11 @@ namespace tess {
 // manifest spells it (the source says which names are one file), and kept
 // while the kept ones fit in a bound, the one asked for last always, so a
 // sheet named by many scenes is decoded once and a scene of many large
-// pictures holds few at a time. An animated file's frames are kept together.
+// pictures holds few at a time. A picture asked for once so far is kept
+// within a smaller bound: a build of thousands of frames, each named once,
+// then reuses the same little memory rather than filling the larger bound
+// with pictures never asked for again. An animated file's frames are kept
+// together.
 class PictureCache {
 public:
     using Key = std::string;
@@ -39,15 +43,22 @@ private:
         Key key;
         std::shared_ptr<const void> held;
         std::uint64_t pixels;
+        bool again;  // asked for more than once, so in again_
     };
     // What is kept under `key`, made by `make` when it is not.
     template <typename Made, typename Make>
     std::shared_ptr<const Made> kept(const Key& key, Make make);
+    // Lets go of the least recently used until both bounds hold, never `last`.
+    void keep_within_bounds(const Kept& last);
+    void let_go(std::list<Kept>& list, std::uint64_t& pixels);
 
     PictureSource& source_;
-    std::list<Kept> kept_;  // the most recently used first
+    // Each the most recently used first.
+    std::list<Kept> once_;
+    std::list<Kept> again_;
     std::unordered_map<Key, std::list<Kept>::iterator> by_key_;
-    std::uint64_t kept_pixels_ = 0;
+    std::uint64_t once_pixels_ = 0;
+    std::uint64_t again_pixels_ = 0;
 };
 
 }  // namespace tess

@@ -64,8 +64,12 @@ ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, con
     std::transform(pixels.begin(), pixels.end(), indices.begin(), [&](Pixel pixel) {
         return static_cast<std::uint8_t>(pixel == TransparentPixel ? *stand_in : pixel);
     });
-    return {ImageFormat::Png, write_indexed_png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                                                indices, stand_in)};
+    // An image's file is small (16 KiB stored at the most), and unpack writes
+    // thousands: deflating one took longer than creating the file, so images
+    // are stored as they are. A sheet, of many images, is deflated.
+    const bool one_image = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= std::uint64_t{TileWidth} * MaxCount;
+    return {ImageFormat::Png, write_indexed_png(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), indices,
+                                                stand_in, one_image ? PngCompression::Stored : PngCompression::Fast)};
 }
 
 ImageFile image_file(const Image& image, ImageFormat wanted, std::string_view array_name)

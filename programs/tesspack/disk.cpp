@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
 
 #include "files/folder_list.hpp"
 #include "pack/error.hpp"
@@ -127,11 +128,15 @@ DiskPictures::DiskPictures(const std::string& manifest_path, std::vector<files::
 std::vector<std::uint8_t> DiskPictures::read(const std::string& path)
 {
     std::error_code error;
-    files::FileId id{};
-    std::vector<std::uint8_t> bytes = files::read_file_at(folder_.get(), path, MaxPictureFileBytes, error, &id);
+    const files::OpenFile file =
+        !held_path_.empty() && path == held_path_ ? std::exchange(held_, {}) : files::open_file_at(folder_.get(), path, error);
+    held_ = {};
+    held_path_.clear();
+    std::vector<std::uint8_t> bytes;
+    if (!error) bytes = files::read_open_file(file, MaxPictureFileBytes, error);
     if (error == files::Refusal::too_large) fail(path, "larger than " + std::to_string(MaxPictureFileBytes) + " bytes");
     if (error) fail(path, "cannot read: " + error.message());
-    inputs_.push_back(id);
+    inputs_.push_back(file.id);
     return bytes;
 }
 
@@ -147,9 +152,15 @@ std::vector<std::string> DiskPictures::list(const std::string& folder)
 
 std::string DiskPictures::identify(const std::string& path)
 {
+    // A picture is nearly always read right after it is identified: the
+    // file is opened now and kept for that read, so its name is looked up
+    // once. What cannot be opened for reading is still told apart by name.
+    std::error_code error;
+    held_ = files::open_file_at(folder_.get(), path, error);
+    held_path_ = error ? "" : path;
+    const std::optional<files::FileId> id = error ? files::target_file_id(folder_.get(), path) : held_.id;
     // Where the name leads nowhere, reading it says why; its key is marked
     // so that it is never taken for a file's.
-    const std::optional<files::FileId> id = files::target_file_id(folder_.get(), path);
     if (!id) return "?" + path;
     return std::to_string(id->device) + ":" + std::to_string(id->inode);
 }

@@ -36,6 +36,9 @@ private:
     std::string folder_name_;
     files::Descriptor folder_;
     std::vector<files::FileId> inputs_;
+    // The file identify() opened, kept for the read that follows it.
+    std::string held_path_;
+    files::OpenFile held_;
 };
 
 // A file that appears whole or not at all, when commit() is called, never

@@ -200,4 +200,17 @@ std::vector<std::uint8_t> read_descriptor(int fd, std::size_t max_bytes, std::er
 std::vector<std::uint8_t> read_file_at(int dir, const std::string& path, std::size_t max_bytes, std::error_code& error,
                                        FileId* id = nullptr);
 
+// read_file_at in two steps, for a caller that asks which file a name is
+// before it reads it: the name is looked up once. The file as opened: a
+// regular file, its identity and its size then.
+struct OpenFile {
+    Descriptor descriptor;
+    FileId id{};
+    std::uint64_t size = 0;
+};
+// Opens the file at `path` in `dir` as read_file_at does, refusing what it refuses but a size.
+OpenFile open_file_at(int dir, const std::string& path, std::error_code& error);
+// Reads an opened file whole from its start, as read_file_at does.
+std::vector<std::uint8_t> read_open_file(const OpenFile& file, std::size_t max_bytes, std::error_code& error);
+
 }  // namespace tess::files

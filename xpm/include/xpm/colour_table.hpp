@@ -19,7 +19,8 @@ namespace tess {
 // an earlier None) has no colour.
 class XpmColourTable {
 public:
-    explicit XpmColourTable(int chars_per_pixel) : keys_(chars_per_pixel) {}
+    // `lines`, when known, sets memory aside for that many colour lines at once.
+    explicit XpmColourTable(int chars_per_pixel, std::size_t lines = 0) : keys_(chars_per_pixel) { keys_.reserve(lines); }
 
     // The colour lines in XPM order, numbered from 0.
     void add(const ColourDefinition& definition);
@@ -28,10 +29,10 @@ public:
 
     // The number of the line that gives a key's pixels.
     std::optional<std::uint32_t> find(std::string_view key) const;
-    // The line numbers of a row of keys, appended to `lines`: the row's
-    // length when every key has a line, else where the first key without one
-    // starts.
-    std::size_t find_row(std::string_view row, std::vector<std::uint32_t>& lines) const
+    // The line numbers of a row of keys, written to `lines`, which has room
+    // for one a key: the row's length when every key has a line, else where
+    // the first key without one starts.
+    std::size_t find_row(std::string_view row, std::uint32_t* lines) const
     {
         return keys_.find_row(row, lines);
     }

@@ -15,6 +15,8 @@ class KeyIndex {
 public:
     explicit KeyIndex(int chars_per_pixel) : key_length_(static_cast<std::size_t>(chars_per_pixel)) {}
 
+    // Room for this many keys, so that adding them sets memory aside once.
+    void reserve(std::size_t keys);
     // The first number given for a key wins.
     void add(std::string_view key, std::uint32_t number);
     // A number that wins over every one add gives the key.
@@ -22,9 +24,10 @@ public:
     // Called once every key is added, before any lookup.
     void finish();
     std::optional<std::uint32_t> find(std::string_view key) const;
-    // The numbers of a row of keys, appended to `numbers`: the row's length
-    // when every key has one, else where the first key without one starts.
-    std::size_t find_row(std::string_view row, std::vector<std::uint32_t>& numbers) const;
+    // The numbers of a row of keys, written to `numbers`, which has room for
+    // one a key: the row's length when every key has one, else where the
+    // first key without one starts.
+    std::size_t find_row(std::string_view row, std::uint32_t* numbers) const;
 
 private:
     // A key of up to 16 characters as two numbers, zero filled: any total
