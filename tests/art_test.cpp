@@ -530,6 +530,9 @@ TEST(Art, NeverASilentGuess)
          "s: sheet 64 \u00d7 20 read as 2 views \u00d7 1 frame of 64 \u00d7 10 (sheet = { file, cell = [64, 10] } says so and is not guessed)"},
         {"a sheet's cells with views left out", "[[scene]]\nname = \"s\"\nframes = 1\nsheet = \"sheet.png\"\n", false,
          "s: sheet 64 \u00d7 20 read as 1 view \u00d7 1 frame of 64 \u00d7 20 (sheet = { file, cell = [64, 20] } says so and is not guessed)"},
+        {"a key index on a picture of no palette", "[[scene]]\nname = \"s\"\ntransparent_index = 3\nimages = [\"sheet.png\"]\n", false,
+         "s: transparent_index = 3 keys indexed pictures only; sheet.png has no palette of its own, so no index of it is keyed "
+         "(transparent = \"#rrggbb\" keys a colour)"},
         {"a frame name that names several frames", scene_with(1) + "atlas = \"two.json\"\nframe_names = [\"b#walk\"]\n", true,
          "3 frames are named \"b#walk\" (frames 4-6); pick one by number, as frame_indices = [4]"},
         {"two tags of one name", scene_with(1) + "atlas = \"two.json\"\ntags = [\"walk\"]\n", true,

@@ -82,6 +82,10 @@ TEST(TesspackBounds, RepeatsCostOnce)
          "views = 64\ntrim = true\n[[scene]]\nname = \"s\"\nframes = 64\nsheet = { file = \"big.png\", cell = [2048, 2048], cells = [" +
              joined(cells) + "] }\n",
          {}, 128u << 20, false, 0, "wrote", ""},
+        {"one cell used for every image, scaled",
+         "views = 64\nscale = 0.03\n[[scene]]\nname = \"s\"\nframes = 64\nsheet = { file = \"big.png\", cell = [2048, 2048], cells = [" +
+             joined(cells) + "] }\n",
+         {}, 128u << 20, false, 0, "wrote", ""},
         {"scenes of noise reported", "views = 4\n" + scenes, {"--report"}, 64u << 20, true, 0, "wrote", ""},
         {"a bracket of a million characters", "[[scene]]\nname = \"s\"\nimages = [\"*[" + std::string(1 << 20, 'a') + "]z.png\"]\n",
          {}, 64u << 20, false, 1, "the pattern matches no file", ""},

@@ -232,7 +232,6 @@ private:
     {
         in_scene(scene, static_cast<int>(number), [&] {
             SceneLayout layout = laid_out(scene);
-            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
             if (scene.placement.trim == Trim::Together) layout.trim_to(together_.value_or(Box{}));
             if (scene.placement.trim == Trim::Scene) layout.trim_to(layout.drawn_box(boxes_));
             writer_.scene(layout.frames(), scene.name);
@@ -243,6 +242,7 @@ private:
                     put(converted(scene, placed.window, placed.origin ? &*placed.origin : nullptr));
                 });
             }
+            built_.notes.insert(built_.notes.end(), layout.notes().begin(), layout.notes().end());
         });
     }
 

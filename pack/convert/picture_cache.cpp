@@ -37,6 +37,7 @@ std::string layers_key(const AseLayerChoice& layers)
 template <typename Made, typename Make>
 std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)
 {
+    if (key == read_last_.first) return std::static_pointer_cast<const Made>(read_last_.second);
     if (const auto found = by_key_.find(key); found != by_key_.end()) {
         Kept& held = *found->second;
         if (held.again) {
@@ -83,13 +84,23 @@ void PictureCache::keep_within_bounds(const Kept& last)
 
 std::shared_ptr<const Picture> PictureCache::get(const std::string& path)
 {
-    return kept<Picture>(key_of(path), [&] { return read_picture(source_.read(path)); });
+    Key key = key_of(path);
+    auto picture = kept<Picture>(key, [&] { return read_picture(source_.read(path)); });
+    read_last_ = {std::move(key), picture};
+    return picture;
+}
+
+std::shared_ptr<const Picture> PictureCache::made(const Key& key, const std::function<Picture()>& make)
+{
+    return kept<Picture>(key, make);
 }
 
 std::shared_ptr<const PictureFrames> PictureCache::frames(const std::string& path, const AseLayerChoice& layers, bool large)
 {
-    return kept<PictureFrames>(key_of(path) + "#frames#" + (large ? "large#" : "") + layers_key(layers),
-                               [&] { return read_picture_frames(source_.read(path), large, layers); });
+    Key key = key_of(path) + "#frames#" + (large ? "large#" : "") + layers_key(layers);
+    auto frames = kept<PictureFrames>(key, [&] { return read_picture_frames(source_.read(path), large, layers); });
+    read_last_ = {std::move(key), frames};
+    return frames;
 }
 
 std::shared_ptr<const Picture> PictureCache::frame(const std::string& path, int frame, const AseLayerChoice& layers)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -35,6 +36,10 @@ public:
     // Frame `frame` of it.
     std::shared_ptr<const Picture> frame(const std::string& path, int frame, const AseLayerChoice& layers);
 
+    // A picture made from others (a drawing scaled), kept as pictures are
+    // under `key`, so that one made again is made once.
+    std::shared_ptr<const Picture> made(const Key& key, const std::function<Picture()>& make);
+
     Key key_of(const std::string& path) { return source_.identify(path); }
     PictureSource& source() { return source_; }
 
@@ -59,6 +64,9 @@ private:
     std::unordered_map<Key, std::list<Kept>::iterator> by_key_;
     std::uint64_t once_pixels_ = 0;
     std::uint64_t again_pixels_ = 0;
+    // The file read last, held whatever the bounds: a sheet cut into cells
+    // that are each scaled stays while its scaled cells come and go.
+    std::pair<Key, std::shared_ptr<const void>> read_last_;
 };
 
 }  // namespace tess

@@ -124,8 +124,8 @@ Box base_box(const Drawing& drawing, const Placement& placement)
 // target pixel the alpha-weighted mean of the area it covers, or the pixel
 // at its top left, its colour as the picture gives it. Key colours are
 // transparent first, so none bleeds in.
-std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Picture& picture, const Box& crop,
-                                             const Placement& placement, const ColourOptions& options)
+Picture scaled_canvas(const Drawing& drawing, const Picture& picture, const Box& crop, const Placement& placement,
+                      const ColourOptions& options)
 {
     Drawing straight = drawing;
     straight.mirrored = false;
@@ -145,27 +145,24 @@ std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Pictu
         // Each pixel one of the picture's, its colour kept whole, so a
         // palette index the picture names stays; colour 0 is the empty
         // canvas, where key colours go too.
-        auto out = std::make_shared<Picture>();
-        out->width = tw;
-        out->height = th;
-        out->colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
-        out->pixels.reserve(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th));
+        Picture out{tw, th, {PictureColour{Rgb{0, 0, 0}, 0, std::nullopt}}, {}};
+        out.pixels.reserve(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th));
         std::unordered_map<std::uint32_t, std::uint32_t> remap;
         for (int ty = 0; ty < th; ++ty) {
             for (int tx = 0; tx < tw; ++tx) {
                 int sx = 0, sy = 0;
                 if (!stored_at(straight, crop.x + std::min(cw - 1, static_cast<int>(tx * fx)), crop.y + std::min(ch - 1, static_cast<int>(ty * fy)),
                                sx, sy)) {
-                    out->pixels.push_back(0);
+                    out.pixels.push_back(0);
                     continue;
                 }
                 const std::uint32_t number = picture.pixels[static_cast<std::size_t>(sy) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(sx)];
                 const auto [found, added] = remap.try_emplace(number, 0);
                 if (added && !keyed_out(picture, number, options)) {
-                    found->second = static_cast<std::uint32_t>(out->colours.size());
-                    out->colours.push_back(picture.colours[number]);
+                    found->second = static_cast<std::uint32_t>(out.colours.size());
+                    out.colours.push_back(picture.colours[number]);
                 }
-                out->pixels.push_back(found->second);
+                out.pixels.push_back(found->second);
             }
         }
         return out;
@@ -192,7 +189,25 @@ std::shared_ptr<const Picture> scaled_canvas(const Drawing& drawing, const Pictu
             if (alpha > 0) out[0] = channel(red / alpha), out[1] = channel(green / alpha), out[2] = channel(blue / alpha);
         }
     }
-    return std::make_shared<const Picture>(rgba_picture(tw, th, rgba));
+    return rgba_picture(tw, th, rgba);
+}
+
+// The drawing's scaled canvas, kept by `cache` under all it is made of
+// (where and how it is cut from which picture, the scale, the key colours)
+// so that a cell named many times is scaled once; made afresh without one.
+std::shared_ptr<const Picture> scaled_once(const Drawing& drawing, const Picture& picture, const Box& crop, const Placement& placement,
+                                           const ColourOptions& options, const ScaledCanvases& cache)
+{
+    const auto make = [&] { return scaled_canvas(drawing, picture, crop, placement, options); };
+    if (!cache.pictures) return std::make_shared<const Picture>(make());
+    std::string key = cache.picture_key + "#scaled#" + std::to_string(drawing.x) + "," + std::to_string(drawing.y) + "," +
+                      std::to_string(drawing.w) + "," + std::to_string(drawing.h) + "," + std::to_string(drawing.rotated) + "," +
+                      std::to_string(drawing.offset_x) + "," + std::to_string(drawing.offset_y) + "," + std::to_string(drawing.canvas_w) +
+                      "," + std::to_string(drawing.canvas_h) + "#" + std::to_string(crop.x) + "," + std::to_string(crop.y) + "," +
+                      std::to_string(crop.w) + "," + std::to_string(crop.h) + "#" + std::to_string(placement.scale) + "," +
+                      scale_filter_name(placement.scale_filter) + "#" + std::to_string(options.transparent_index.value_or(256));
+    for (const Rgb& colour : options.transparent) key += "," + std::to_string(colour.red << 16 | colour.green << 8 | colour.blue);
+    return cache.pictures->made(key, make);
 }
 
 // The drawing's pixels that `box` shows, copied out, turned and mirrored as
@@ -323,14 +338,14 @@ Box DrawnBoxes::of(const PictureCache::Key& picture_key, const Picture& picture,
 }
 
 Placed placed_drawing(const Drawing& drawing, std::shared_ptr<const Picture> picture, const Placement& placement,
-                      const ColourOptions& options, const std::optional<Box>& box, bool trimmed)
+                      const ColourOptions& options, const std::optional<Box>& box, bool trimmed, const ScaledCanvases& canvases)
 {
     Drawing shown = drawing;
     Box base = base_box(drawing, placement);
     if (placement.scale < 1) {
         // The cropped canvas, scaled, is the drawing now: a picture of its own.
         const Box crop = drawing.mirrored ? Box{drawing.canvas_w - base.x - base.w, base.y, base.w, base.h} : base;
-        picture = scaled_canvas(drawing, *picture, crop, placement, options);
+        picture = scaled_once(drawing, *picture, crop, placement, options, canvases);
         shown = Drawing{drawing.path, -1, drawing.view, drawing.frame, drawing.cut, 0, 0, picture->width, picture->height, false, 0, 0,
                         picture->width, picture->height, drawing.mirrored, drawing.what};
         base = {0, 0, picture->width, picture->height};
@@ -359,7 +374,7 @@ Placed placed_drawing(const Drawing& drawing, std::shared_ptr<const Picture> pic
 }
 
 SceneLayout::SceneLayout(const ManifestScene& scene, int views, PictureCache& pictures, const AtlasLoader& atlases)
-    : pictures_(pictures), placement_(scene.placement), colour_(scene.colour), frames_(scene.frames)
+    : pictures_(pictures), placement_(scene.placement), colour_(scene.colour), name_(scene.name), frames_(scene.frames)
 {
     if (scene.atlas) {
         from_atlas(scene, views, atlases);
@@ -663,6 +678,12 @@ std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
         at.y = error.where().y;
         throw PackError(error.kind(), error.what() + picture_note_, at);
     }
+    // A key index keys only a palette of the picture's own; said once a scene.
+    if (colour_.transparent_index && !picture->indexed && !index_noted_) {
+        index_noted_ = true;
+        notes_.push_back(printable(name_) + ": transparent_index = " + std::to_string(*colour_.transparent_index) + " keys indexed pictures only; " +
+                         printable(drawing.path) + " has no palette of its own, so no index of it is keyed (transparent = \"#rrggbb\" keys a colour)");
+    }
     if (drawing.cut == PictureCut::Whole) {
         drawing.w = drawing.canvas_w = picture->width;
         drawing.h = drawing.canvas_h = picture->height;
@@ -687,7 +708,8 @@ Box SceneLayout::drawn_box(DrawnBoxes& boxes)
         if (placement_.scale < 1) {
             // What is drawn on the scaled canvas, scanned as it is made.
             const Box crop = drawing.mirrored ? Box{drawing.canvas_w - base.x - base.w, base.y, base.w, base.h} : base;
-            const std::shared_ptr<const Picture> canvas = scaled_canvas(drawing, *picture, crop, placement_, colour_);
+            const std::shared_ptr<const Picture> canvas =
+                scaled_once(drawing, *picture, crop, placement_, colour_, canvases_of(drawing));
             Box box = drawn_in(*canvas, {0, 0, canvas->width, canvas->height}, colour_);
             if (drawing.mirrored && box.w > 0) box.x = canvas->width - box.x - box.w;
             drawn = united(drawn, box);
@@ -713,6 +735,11 @@ void SceneLayout::trim_to(const Box& box)
     }
 }
 
+ScaledCanvases SceneLayout::canvases_of(const Drawing& drawing)
+{
+    return {&pictures_, pictures_.key_of(drawing.path) + "#" + std::to_string(drawing.source_frame)};
+}
+
 Placed SceneLayout::placed(std::size_t k)
 {
     Drawing& drawing = drawings_[k];
@@ -726,7 +753,7 @@ Placed SceneLayout::placed(std::size_t k)
         box = own;
     }
     try {
-        return placed_drawing(drawing, std::move(picture), placement_, colour_, box, trimmed_.has_value());
+        return placed_drawing(drawing, std::move(picture), placement_, colour_, box, trimmed_.has_value(), canvases_of(drawing));
     } catch (const PackError& error) {
         throw error.within(at_image(drawing));
     }

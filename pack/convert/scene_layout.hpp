@@ -88,9 +88,16 @@ struct Placed {
 // A drawing as its scene places it: cropped, scaled, within `box` (on its
 // canvas, once cropped and scaled), moved right as the anchor says.
 // `picture` is the drawing's own.
+// Where scaled canvases are kept, and the key of the picture a drawing is
+// cut from; without a cache each is made afresh.
+struct ScaledCanvases {
+    PictureCache* pictures = nullptr;
+    PictureCache::Key picture_key;
+};
+
 // Unless `trimmed` (checked for the whole scene), the box is checked to fit.
 Placed placed_drawing(const Drawing& drawing, std::shared_ptr<const Picture> picture, const Placement& placement,
-                      const ColourOptions& options, const std::optional<Box>& box, bool trimmed);
+                      const ColourOptions& options, const std::optional<Box>& box, bool trimmed, const ScaledCanvases& canvases = {});
 
 // Where each image of a scene comes from and how it is placed: pictures
 // given by path or pattern, cells of a grid, frames of an atlas; cropped,
@@ -122,10 +129,13 @@ private:
     void from_atlas(const ManifestScene& scene, int views, const AtlasLoader& atlases);
     // The drawing's picture, its size filled in and its cut checked against it.
     std::shared_ptr<const Picture> load(Drawing& drawing);
+    ScaledCanvases canvases_of(const Drawing& drawing);
 
     PictureCache& pictures_;
     Placement placement_;
     ColourOptions colour_;
+    std::string name_;
+    bool index_noted_ = false;  // that transparent_index does not apply to a picture
     AseLayerChoice layers_;
     int frames_ = 0;
     std::vector<Drawing> drawings_;
