@@ -737,6 +737,8 @@ void SceneLayout::trim_to(const Box& box)
 
 ScaledCanvases SceneLayout::canvases_of(const Drawing& drawing)
 {
+    // Keying a picture looks its file up; a scene not scaled keeps no canvases.
+    if (placement_.scale >= 1) return {};
     return {&pictures_, pictures_.key_of(drawing.path) + "#" + std::to_string(drawing.source_frame)};
 }
 
