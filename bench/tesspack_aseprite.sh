@@ -42,17 +42,7 @@ tesspack=$build/programs/tesspack/tesspack
 
 step "Inputs (in $scratch)"
 cd "$scratch"
-show python3 "$root/bench/make_inputs.py" frames frames
-show "$tesspack" build frames/rgba/frames.toml -o frames.til
-show "$tesspack" unpack frames.til -o png --format png
-show "$tesspack" unpack frames.til -o ase --format aseprite
-echo "png: $(find png -name '*.png' | wc -l) files, $(du -sk png | cut -f1) KiB;" \
-     "aseprite: $(find ase -name '*.aseprite' | wc -l) files, $(du -sk ase | cut -f1) KiB"
-for manifest in png/frames.toml ase/frames.toml; do
-    "$tesspack" build "$manifest" -o check.til 2>/dev/null
-    cmp -s check.til frames.til || { echo "tesspack build $manifest differs from frames.til" >&2; exit 1; }
-done
-echo "both sets build frames.til again"
+frames_beside_png aseprite ase
 
 step "hyperfine: 6,400 frames"
 style=basic

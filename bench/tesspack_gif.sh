@@ -40,17 +40,7 @@ tesspack=$build/programs/tesspack/tesspack
 
 step "Inputs (in $scratch)"
 cd "$scratch"
-show python3 "$root/bench/make_inputs.py" frames frames
-show "$tesspack" build frames/rgba/frames.toml -o frames.til
-show "$tesspack" unpack frames.til -o png --format png
-show "$tesspack" unpack frames.til -o gif --format gif
-echo "png: $(find png -name '*.png' | wc -l) files, $(du -sk png | cut -f1) KiB;" \
-     "gif: $(find gif -name '*.gif' | wc -l) files, $(du -sk gif | cut -f1) KiB"
-for manifest in png/frames.toml gif/frames.toml; do
-    "$tesspack" build "$manifest" -o check.til 2>/dev/null
-    cmp -s check.til frames.til || { echo "tesspack build $manifest differs from frames.til" >&2; exit 1; }
-done
-echo "both sets build frames.til again"
+frames_beside_png gif gif
 
 step "hyperfine: 6,400 frames"
 style=basic
