@@ -46,6 +46,21 @@ std::set<std::string> files_in(const std::filesystem::path& folder)
     return names;
 }
 
+// `tesspack build m.toml` in a folder of `files` fails with one line that
+// holds `message`, and leaves the folder as it found it.
+void expect_build_refused(const char* what, const std::map<std::string, std::string>& files, const std::string& message)
+{
+    TempFolder folder;
+    for (const auto& [name, text] : files) write_file(folder / name, text);
+    const std::set<std::string> before = files_in(folder.path());
+    const auto result = tesspack({"build", "m.toml"}, folder.path());
+    EXPECT_EQ(result.status, 1) << what;
+    EXPECT_NE(result.errors.find(message), std::string::npos) << what << ": " << result.errors;
+    EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << what;
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << what << ": " << result.errors;
+    EXPECT_EQ(files_in(folder.path()), before) << what << ": no output, no temporary file left";
+}
+
 TEST(TesspackRoundTrip, BuildUnpackBuildIsByteIdenticalInEveryForm)
 {
     std::mt19937 random(20261208);
@@ -133,15 +148,9 @@ TEST(TesspackBuild, BadManifestsAreRefusedBeforeAnyOutput)
          "\"2 1 1 1\", \"a c red\", \"ab\"", "(a.xpm): pixel \"b\" at x 1, y 0 has no colour"},
     };
     for (const auto& c : cases) {
-        TempFolder folder;
-        write_file(folder / "m.toml", c.manifest);
-        if (!c.image.empty()) write_file(folder / "a.xpm", c.image);
-        const std::set<std::string> before = files_in(folder.path());
-        const auto result = tesspack({"build", "m.toml"}, folder.path());
-        EXPECT_EQ(result.status, 1) << c.what;
-        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
-        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
-        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+        std::map<std::string, std::string> files = {{"m.toml", c.manifest}};
+        if (!c.image.empty()) files["a.xpm"] = c.image;
+        expect_build_refused(c.what, files, c.message);
     }
 }
 
@@ -229,17 +238,10 @@ TEST(TesspackBuild, BadSheetsAndAtlasesAreRefusedBeforeAnyOutput)
         {"a note named as a picture", scene + "images = [\"note.txt\"]\n", "(note.txt): not an image file this reads"},
     };
     for (const auto& c : cases) {
-        TempFolder folder;
-        write_file(folder / "m.toml", c.manifest);
-        write_file(folder / "s.xpm", sheet);
-        for (const auto& [name, text] : atlases) write_file(folder / name, text);
-        const std::set<std::string> before = files_in(folder.path());
-        const auto result = tesspack({"build", "m.toml"}, folder.path());
-        EXPECT_EQ(result.status, 1) << c.what;
-        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
-        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
-        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << c.what << ": " << result.errors;
-        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+        std::map<std::string, std::string> files = atlases;
+        files["m.toml"] = c.manifest;
+        files["s.xpm"] = sheet;
+        expect_build_refused(c.what, files, c.message);
     }
 }
 
@@ -311,16 +313,9 @@ TEST(TesspackBuild, BadArtKeysAreRefusedBeforeAnyOutput)
          "(flat.xpm): the sheet is 64 x 0 pixels; 1 frame of 64 needs 64 wide, and the height must be 2 views times an image height of 1 to 255"},
     };
     for (const auto& c : cases) {
-        TempFolder folder;
-        write_file(folder / "m.toml", c.manifest);
-        for (const auto& [name, text] : files) write_file(folder / name, text);
-        const std::set<std::string> before = files_in(folder.path());
-        const auto result = tesspack({"build", "m.toml"}, folder.path());
-        EXPECT_EQ(result.status, 1) << c.what;
-        EXPECT_NE(result.errors.find(c.message), std::string::npos) << c.what << ": " << result.errors;
-        EXPECT_TRUE(result.errors.starts_with("tesspack: ")) << c.what;
-        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << c.what << ": " << result.errors;
-        EXPECT_EQ(files_in(folder.path()), before) << c.what << ": no output, no temporary file left";
+        std::map<std::string, std::string> with_manifest = files;
+        with_manifest["m.toml"] = c.manifest;
+        expect_build_refused(c.what, with_manifest, c.message);
     }
 }
 
