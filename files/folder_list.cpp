@@ -1,4 +1,4 @@
-// The names in a folder, taken in an open folder, with a bound on how many.
+// The names in a folder, taken in an open folder: all, with a bound on how many, or those no file may replace.
 #include "files/folder_list.hpp"
 
 #include <dirent.h>
@@ -12,31 +12,61 @@
 
 namespace tess::files {
 
-std::vector<std::string> list_folder(int dir, const std::string& path, std::size_t max_names, std::error_code& error)
+namespace {
+
+// Calls `take(entry)` for each entry of the folder `path` in `dir` but "."
+// and "..", until it answers false.
+template <typename Take>
+std::error_code for_each_entry(int dir, const std::string& path, Take take)
 {
     const int fd = ::openat(dir, path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        error = last_error();
-        return {};
-    }
+    if (fd < 0) return last_error();
     DIR* folder = ::fdopendir(fd);
     if (!folder) {
-        error = last_error();
+        const std::error_code error = last_error();
         ::close(fd);
-        return {};
+        return error;
     }
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        if (names.size() == max_names) {
-            error = Refusal::too_large;
+    std::error_code error;
+    for (;;) {
+        errno = 0;  // readdir() says its end and its failure alike but for errno
+        const dirent* entry = ::readdir(folder);
+        if (!entry) {
+            if (errno != 0) error = last_error();
             break;
         }
-        names.emplace_back(entry->d_name);
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        if (!take(*entry)) break;
     }
-    if (!error && errno != 0) error = last_error();
     ::closedir(folder);
+    return error;
+}
+
+}  // namespace
+
+std::vector<std::string> list_folder(int dir, const std::string& path, std::size_t max_names, std::error_code& error)
+{
+    std::vector<std::string> names;
+    bool too_many = false;
+    error = for_each_entry(dir, path, [&](const dirent& entry) {
+        too_many = names.size() == max_names;
+        if (!too_many) names.emplace_back(entry.d_name);
+        return !too_many;
+    });
+    if (!error && too_many) error = Refusal::too_large;
+    if (error) names.clear();
+    return names;
+}
+
+std::vector<std::string> unreplaceable_names(int dir, std::error_code& error)
+{
+    std::vector<std::string> names;
+    error = for_each_entry(dir, "", [&](const dirent& entry) {
+        if (entry.d_type == DT_REG) return true;
+        if (entry.d_type == DT_UNKNOWN && !check_replaceable(dir, entry.d_name)) return true;
+        names.emplace_back(entry.d_name);
+        return true;
+    });
     if (error) names.clear();
     return names;
 }

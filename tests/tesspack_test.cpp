@@ -348,12 +348,32 @@ TEST(TesspackUnpack, WritesOnlyIntoItsFolder)
     std::filesystem::create_directory_symlink(".", folder / "linked");
     EXPECT_EQ(tesspack({"unpack", "knight.til", "-o", "linked"}, folder.path()).status, 1);
 
-    std::filesystem::create_directory(folder / "planted");
-    std::filesystem::create_symlink("../secret", folder / "planted" / "idle_0_0.png");
-    const auto planted = tesspack({"unpack", "knight.til", "-o", "planted"}, folder.path());
-    EXPECT_EQ(planted.status, 1);
-    EXPECT_NE(planted.errors.find("is a symlink"), std::string::npos) << planted.errors;
-    EXPECT_EQ(read_file(folder / "secret"), "keep");
+    // What stands in the way is refused before any file is written, the
+    // manifest, written last, as much as the first image.
+    const struct {
+        std::string name;
+        bool folder;
+        std::string message;
+    } planted[] = {
+        {"idle_0_0.png", false, "planted/idle_0_0.png: is a symlink; not replaced"},
+        {"knight.toml", false, "planted/knight.toml: is a symlink; not replaced"},
+        {"walk_1_2.png", true, "planted/walk_1_2.png: not a regular file; not replaced"},
+    };
+    for (const auto& p : planted) {
+        std::filesystem::remove_all(folder / "planted");
+        std::filesystem::create_directory(folder / "planted");
+        if (p.folder) {
+            std::filesystem::create_directory(folder / "planted" / p.name);
+        } else {
+            std::filesystem::create_symlink("../secret", folder / "planted" / p.name);
+        }
+        write_file(folder / "planted/notes.txt", "mine");
+        const auto result = tesspack({"unpack", "knight.til", "-o", "planted"}, folder.path());
+        EXPECT_EQ(result.status, 1) << p.name;
+        EXPECT_EQ(result.errors, "tesspack: " + p.message + "\n") << p.name;
+        EXPECT_EQ(files_in(folder / "planted"), (std::set<std::string>{p.name, "notes.txt"})) << p.name;
+        EXPECT_EQ(read_file(folder / "secret"), "keep");
+    }
 
     const std::string whole = read_file(folder / "knight.til");
     write_file(folder / "cut.til", whole.substr(0, whole.size() - 10));

@@ -299,4 +299,16 @@ void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan
     sink.write(options.name + ".toml", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
+std::vector<std::string> unpacked_names(std::span<const std::uint8_t> tile, const UnpackPlan& plan)
+{
+    class Names final : public UnpackSink {
+    public:
+        void write(const std::string& name, std::span<const std::uint8_t>) override { names.push_back(name); }
+        void note(const std::string&) override {}
+        std::vector<std::string> names;
+    } names;
+    unpack_tile_file(tile, plan, names);
+    return std::move(names.names);
+}
+
 }  // namespace tess

@@ -159,7 +159,7 @@ int run_unpack(const Arguments& arguments)
     options.name = arguments.input == "-" ? stem_of(folder) : stem_of(arguments.input);
     if (options.name.empty() || options.name == "." || options.name == "..") options.name = "tiles";
     const UnpackPlan plan = plan_unpack(tile, options);
-    FolderSink sink(folder, plan, arguments.max_files);
+    FolderSink sink(folder, tile, plan, arguments.max_files);
     unpack_tile_file(tile, plan, sink);
     say("wrote " + std::to_string(plan.files - 1) + " image files and a manifest into " + folder + ": " +
         counted(plan.scenes.size(), "scene") + ", " + counted(plan.images, "image"));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <unordered_set>
 #include <utility>
 
 #include "files/folder_list.hpp"
@@ -246,7 +247,8 @@ std::string write_user_file(const std::string& path, const std::string& name_in_
     return file.commit();
 }
 
-FolderSink::FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files) : path_(std::move(path))
+FolderSink::FolderSink(std::string path, std::span<const std::uint8_t> tile, const UnpackPlan& plan, std::uint64_t max_files)
+    : path_(std::move(path))
 {
     if (plan.files > max_files) {
         fail(path_, "unpacking would write " + std::to_string(plan.files) + " files (" + std::to_string(plan.images) +
@@ -264,6 +266,7 @@ FolderSink::FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t m
         folder_ = files::open_user_folder(path_, true, error);
     } else if (!error) {
         check_room(folder_.get(), plan);
+        check_names(tile, plan);
     }
     if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::not_a_directory) {
         fail(path_, "is not a folder (a symlink is not followed)");
@@ -279,6 +282,20 @@ void FolderSink::check_room(int folder, const UnpackPlan& plan) const
         fail(path_, "unpacking needs room for " + std::to_string(plan.files) + " files and up to " +
                         std::to_string(plan.bytes_at_most) + " bytes; the disk has " + std::to_string(room->files) +
                         " files and " + std::to_string(room->bytes) + " bytes free");
+    }
+}
+
+void FolderSink::check_names(std::span<const std::uint8_t> tile, const UnpackPlan& plan) const
+{
+    std::error_code error;
+    const std::vector<std::string> listed = files::unreplaceable_names(folder_.get(), error);
+    if (error) fail(path_, "cannot read the folder: " + error.message());
+    // Most folders hold none, and the names are known only by making the files.
+    if (listed.empty()) return;
+    const std::unordered_set<std::string> unreplaceable(listed.begin(), listed.end());
+    for (const std::string& name : unpacked_names(tile, plan)) {
+        if (!unreplaceable.contains(name)) continue;
+        if (const std::error_code refused = files::check_replaceable(folder_.get(), name)) fail(joined(path_, name), refusal(refused));
     }
 }
 

@@ -107,18 +107,20 @@ private:
     std::optional<files::FileVersion> version_;
 };
 
-// The folder unpack writes into, created if missing, never a symlink. A
-// plan of more than `max_files` files, or more than the disk has room for,
-// is refused before anything is made. Each file goes in whole or not at
+// The folder unpack writes `tile` into, created if missing, never a
+// symlink. A plan of more than `max_files` files, or more than the disk has
+// room for, is refused before anything is made, as is a symlink or folder
+// there under a name unpack gives a file. Each file goes in whole or not at
 // all; notes go to standard error.
 class FolderSink final : public UnpackSink {
 public:
-    FolderSink(std::string path, const UnpackPlan& plan, std::uint64_t max_files);
+    FolderSink(std::string path, std::span<const std::uint8_t> tile, const UnpackPlan& plan, std::uint64_t max_files);
     void write(const std::string& name, std::span<const std::uint8_t> bytes) override;
     void note(const std::string& text) override;
 
 private:
     void check_room(int folder, const UnpackPlan& plan) const;
+    void check_names(std::span<const std::uint8_t> tile, const UnpackPlan& plan) const;
 
     std::string path_;
     files::Descriptor folder_;

@@ -67,4 +67,8 @@ UnpackPlan plan_unpack(std::span<const std::uint8_t> tile, const UnpackOptions& 
 // builds the same file again. `tile` must be the bytes that were planned.
 void unpack_tile_file(std::span<const std::uint8_t> tile, const UnpackPlan& plan, UnpackSink& sink);
 
+// The names unpack_tile_file gives its files, in the order it writes them;
+// found by making every file, so it takes as long as unpacking.
+std::vector<std::string> unpacked_names(std::span<const std::uint8_t> tile, const UnpackPlan& plan);
+
 }  // namespace tess
