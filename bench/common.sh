@@ -28,19 +28,3 @@ build_release() {  # build_release TARGET...: the release preset into $build, th
     show cmake --build "$build" -j 2 --target "$@" >/dev/null
 }
 
-# frames_beside_png FORMAT DIR, with `tesspack` set: the 6,400 frames as
-# frames.til, unpacked to png/ and to DIR/ in FORMAT, both checked to build it again.
-frames_beside_png() {
-    show python3 "$root/bench/make_inputs.py" frames frames
-    show "$tesspack" build frames/rgba/frames.toml -o frames.til
-    show "$tesspack" unpack frames.til -o png --format png
-    show "$tesspack" unpack frames.til -o "$2" --format "$1"
-    echo "png: $(find png -name '*.png' | wc -l) files, $(du -sk png | cut -f1) KiB;" \
-         "$1: $(find "$2" -type f ! -name '*.toml' | wc -l) files, $(du -sk "$2" | cut -f1) KiB"
-    local manifest
-    for manifest in png/frames.toml "$2/frames.toml"; do
-        "$tesspack" build "$manifest" -o check.til 2>/dev/null
-        cmp -s check.til frames.til || { echo "tesspack build $manifest differs from frames.til" >&2; exit 1; }
-    done
-    echo "both sets build frames.til again"
-}
