@@ -301,6 +301,12 @@ TEST(Art, ScaleMakesDrawingsSmaller)
     pictures.files["twice.gif"] = gif_of(opaque_twice);
     pictures.files["once.gif"] = gif_of(opaque);
     add_atlas(pictures, "twice.json", twice, {"a", "b", "c", "d"}, "");
+    // Opaque to its edges, scaled by 0.012499999 it is 12 pixels wide, by 0.0125 13: one picture
+    // scaled both ways is two pictures, as two files are.
+    pictures.files["wide.png"] = png_of(on_ground(drawing(1000, 80, random, 1, true), Magenta));
+    pictures.files["wide-copy.png"] = pictures.files["wide.png"];
+    const std::string wide_scenes = "[[scene]]\nname = \"a\"\nframes = 1\nscale = 0.012499999\nimages = [\"wide.png\"]\n"
+                                    "[[scene]]\nname = \"b\"\nframes = 1\nscale = 0.0125\nimages = [\"wide";
 
     const std::string scene = scene_with(2, 2);
     const std::string once = images_of(pictures, "once", art);
@@ -321,6 +327,7 @@ TEST(Art, ScaleMakesDrawingsSmaller)
          scene_with(1) + "frames_from = \"gif\"\nimages = [\"once.gif\"]\n"},
         {"nearest keeps the palette's indices", scene_with(1, 1) + "scale = 0.5\nscale_filter = \"nearest\"\nimages = [\"indexed-2x.png\"]\n",
          scene_with(1, 1) + "images = [\"indexed.png\"]\n"},
+        {"two scales a hair apart", wide_scenes + ".png\"]\n", wide_scenes + "-copy.png\"]\n"},
     }, pictures);
 }
 

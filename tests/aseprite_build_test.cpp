@@ -133,6 +133,15 @@ TEST(AsepriteBuild, EachRoadBuildsWhatItsFramesAsPngsBuild)
         {"a file a view", "views = 2\n" + scene + "frames_from = \"aseprite\"\n" + images({"hero.aseprite", "hero.aseprite"}),
          "views = 2\n" + scene + images({"shown0.png", "shown1.png", "shown2.png", "shown0.png", "shown1.png", "shown2.png"})},
         {"one frame as a picture", scene + images({"still.aseprite"}), scene + images({"body0.png"})},
+        // What is kept for reuse across scenes is kept apart by the layers it was made of.
+        {"scaled, two choices of layers", scene + "atlas = \"hero.aseprite\"\nlayers = [\"hidden\"]\nscale = 0.5\n" + scene +
+                                             "atlas = \"hero.aseprite\"\nscale = 0.5\n",
+         scene + images({"hidden0.png", "hidden1.png", "hidden2.png"}) + "scale = 0.5\n" + scene +
+             images({"shown0.png", "shown1.png", "shown2.png"}) + "scale = 0.5\n"},
+        {"trimmed, two choices of layers", scene + "atlas = \"hero.aseprite\"\nlayers = [\"hidden\"]\ntrim = true\n" + scene +
+                                              "atlas = \"hero.aseprite\"\ntrim = true\n",
+         scene + images({"hidden0.png", "hidden1.png", "hidden2.png"}) + "trim = true\n" + scene +
+             images({"shown0.png", "shown1.png", "shown2.png"}) + "trim = true\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(built(c.manifest, files), built(c.same_as, files)) << c.what;
 }

@@ -82,9 +82,10 @@ void PictureCache::keep_within_bounds(const Kept& last)
     }
 }
 
-std::shared_ptr<const Picture> PictureCache::get(const std::string& path)
+std::shared_ptr<const Picture> PictureCache::get(const std::string& path) { return still(path, key_of(path)); }
+
+std::shared_ptr<const Picture> PictureCache::still(const std::string& path, Key key)
 {
-    Key key = key_of(path);
     auto picture = kept<Picture>(key, [&] { return read_picture(source_.read(path)); });
     read_last_ = {std::move(key), picture};
     return picture;
@@ -97,20 +98,27 @@ std::shared_ptr<const Picture> PictureCache::made(const Key& key, const std::fun
 
 std::shared_ptr<const PictureFrames> PictureCache::frames(const std::string& path, const AseLayerChoice& layers, bool large)
 {
-    Key key = key_of(path) + "#frames#" + (large ? "large#" : "") + layers_key(layers);
+    return frames(path, key_of(path) + "#frames#" + (large ? "large#" : "") + layers_key(layers), layers, large);
+}
+
+std::shared_ptr<const PictureFrames> PictureCache::frames(const std::string& path, Key key, const AseLayerChoice& layers, bool large)
+{
     auto frames = kept<PictureFrames>(key, [&] { return read_picture_frames(source_.read(path), large, layers); });
     read_last_ = {std::move(key), frames};
     return frames;
 }
 
-std::shared_ptr<const Picture> PictureCache::frame(const std::string& path, int frame, const AseLayerChoice& layers)
+PictureCache::KeyedPicture PictureCache::picture(const std::string& path, int frame, const AseLayerChoice& layers)
 {
-    const std::shared_ptr<const PictureFrames> all = frames(path, layers);
-    if (frame < 0 || static_cast<std::size_t>(frame) >= all->pictures.size()) {
+    Key key = key_of(path);
+    if (frame < 0) return {still(path, key), key};
+    key += "#frames#large#" + layers_key(layers);
+    const std::shared_ptr<const PictureFrames> all = frames(path, key, layers, true);
+    if (static_cast<std::size_t>(frame) >= all->pictures.size()) {
         throw PackError(Fault::Layout, "has no frame " + std::to_string(frame) + "; it has " + std::to_string(all->pictures.size()));
     }
     // The frame shares its file's hold on the frames.
-    return {all, &all->pictures[static_cast<std::size_t>(frame)]};
+    return {{all, &all->pictures[static_cast<std::size_t>(frame)]}, key + "#" + std::to_string(frame)};
 }
 
 }  // namespace tess

@@ -33,8 +33,15 @@ public:
     // The frames of the animated file at `path` (a GIF, an .aseprite file
     // of the chosen layers); `large` takes screens larger than an image.
     std::shared_ptr<const PictureFrames> frames(const std::string& path, const AseLayerChoice& layers = {}, bool large = true);
-    // Frame `frame` of it.
-    std::shared_ptr<const Picture> frame(const std::string& path, int frame, const AseLayerChoice& layers);
+
+    // A picture with the key it is kept under, which all that is made from
+    // it is kept under too: the still picture at `path` (`frame` < 0), or
+    // frame `frame` of the animated file there, of the chosen layers.
+    struct KeyedPicture {
+        std::shared_ptr<const Picture> picture;
+        Key key;
+    };
+    KeyedPicture picture(const std::string& path, int frame, const AseLayerChoice& layers);
 
     // A picture made from others (a drawing scaled), kept as pictures are
     // under `key`, so that one made again is made once.
@@ -53,6 +60,8 @@ private:
     // What is kept under `key`, made by `make` when it is not.
     template <typename Made, typename Make>
     std::shared_ptr<const Made> kept(const Key& key, Make make);
+    std::shared_ptr<const Picture> still(const std::string& path, Key key);
+    std::shared_ptr<const PictureFrames> frames(const std::string& path, Key key, const AseLayerChoice& layers, bool large);
     // Lets go of the least recently used until both bounds hold, never `last`.
     void keep_within_bounds(const Kept& last);
     void let_go(std::list<Kept>& list, std::uint64_t& pixels);

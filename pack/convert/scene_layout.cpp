@@ -204,8 +204,8 @@ std::shared_ptr<const Picture> scaled_once(const Drawing& drawing, const Picture
                       std::to_string(drawing.w) + "," + std::to_string(drawing.h) + "," + std::to_string(drawing.rotated) + "," +
                       std::to_string(drawing.offset_x) + "," + std::to_string(drawing.offset_y) + "," + std::to_string(drawing.canvas_w) +
                       "," + std::to_string(drawing.canvas_h) + "#" + std::to_string(crop.x) + "," + std::to_string(crop.y) + "," +
-                      std::to_string(crop.w) + "," + std::to_string(crop.h) + "#" + std::to_string(placement.scale) + "," +
-                      scale_filter_name(placement.scale_filter) + "#" + std::to_string(options.transparent_index.value_or(256));
+                      std::to_string(crop.w) + "," + std::to_string(crop.h) + "#" + std::to_string(scaled(crop.w, placement.scale)) + "x" +
+                      std::to_string(scaled(crop.h, placement.scale)) + "," + scale_filter_name(placement.scale_filter) + "#" + std::to_string(options.transparent_index.value_or(256));
     for (const Rgb& colour : options.transparent) key += "," + std::to_string(colour.red << 16 | colour.green << 8 | colour.blue);
     return cache.pictures->made(key, make);
 }
@@ -665,12 +665,12 @@ void SceneLayout::from_atlas(const ManifestScene& scene, int views, const AtlasL
     }
 }
 
-std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
+PictureCache::KeyedPicture SceneLayout::load(Drawing& drawing)
 {
     const PackLocation where = at_image(drawing);
-    std::shared_ptr<const Picture> picture;
+    PictureCache::KeyedPicture loaded;
     try {
-        picture = drawing.source_frame < 0 ? pictures_.get(drawing.path) : pictures_.frame(drawing.path, drawing.source_frame, layers_);
+        loaded = pictures_.picture(drawing.path, drawing.source_frame, layers_);
     } catch (const PackError& error) {
         // A picture's own fault, placed at the image it was read for.
         PackLocation at = where;
@@ -678,6 +678,7 @@ std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
         at.y = error.where().y;
         throw PackError(error.kind(), error.what() + picture_note_, at);
     }
+    const Picture* picture = loaded.picture.get();
     // A key index keys only a palette of the picture's own; said once a scene.
     if (colour_.transparent_index && !picture->indexed && !index_noted_) {
         index_noted_ = true;
@@ -696,20 +697,21 @@ std::shared_ptr<const Picture> SceneLayout::load(Drawing& drawing)
                                            size_text(picture->width, picture->height),
                         where);
     }
-    return picture;
+    return loaded;
 }
 
 Box SceneLayout::drawn_box(DrawnBoxes& boxes)
 {
     Box drawn;
     for (Drawing& drawing : drawings_) {
-        const std::shared_ptr<const Picture> picture = load(drawing);
+        const PictureCache::KeyedPicture loaded = load(drawing);
+        const Picture& picture = *loaded.picture;
         const Box base = base_box(drawing, placement_);
         if (placement_.scale < 1) {
             // What is drawn on the scaled canvas, scanned as it is made.
             const Box crop = drawing.mirrored ? Box{drawing.canvas_w - base.x - base.w, base.y, base.w, base.h} : base;
             const std::shared_ptr<const Picture> canvas =
-                scaled_once(drawing, *picture, crop, placement_, colour_, canvases_of(drawing));
+                scaled_once(drawing, picture, crop, placement_, colour_, {&pictures_, loaded.key});
             Box box = drawn_in(*canvas, {0, 0, canvas->width, canvas->height}, colour_);
             if (drawing.mirrored && box.w > 0) box.x = canvas->width - box.x - box.w;
             drawn = united(drawn, box);
@@ -717,7 +719,7 @@ Box SceneLayout::drawn_box(DrawnBoxes& boxes)
         }
         const Box stored = stored_box(drawing, base);
         if (stored.w == 0) continue;
-        const Box box = boxes.of(pictures_.key_of(drawing.path) + "#" + std::to_string(drawing.source_frame), *picture, stored, colour_);
+        const Box box = boxes.of(loaded.key, picture, stored, colour_);
         if (box.w > 0) drawn = united(drawn, canvas_box(drawing, box));
     }
     return drawn;
@@ -735,17 +737,10 @@ void SceneLayout::trim_to(const Box& box)
     }
 }
 
-ScaledCanvases SceneLayout::canvases_of(const Drawing& drawing)
-{
-    // Keying a picture looks its file up; a scene not scaled keeps no canvases.
-    if (placement_.scale >= 1) return {};
-    return {&pictures_, pictures_.key_of(drawing.path) + "#" + std::to_string(drawing.source_frame)};
-}
-
 Placed SceneLayout::placed(std::size_t k)
 {
     Drawing& drawing = drawings_[k];
-    std::shared_ptr<const Picture> picture = load(drawing);
+    PictureCache::KeyedPicture loaded = load(drawing);
     std::optional<Box> box = trimmed_;
     if (!placement_.heights.empty()) {
         // Each image as high as it is said to be, from the top of what it shows.
@@ -755,7 +750,7 @@ Placed SceneLayout::placed(std::size_t k)
         box = own;
     }
     try {
-        return placed_drawing(drawing, std::move(picture), placement_, colour_, box, trimmed_.has_value(), canvases_of(drawing));
+        return placed_drawing(drawing, std::move(loaded.picture), placement_, colour_, box, trimmed_.has_value(), {&pictures_, loaded.key});
     } catch (const PackError& error) {
         throw error.within(at_image(drawing));
     }

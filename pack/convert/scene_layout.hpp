@@ -128,8 +128,7 @@ private:
     void from_sheet(const ManifestScene& scene, int views);
     void from_atlas(const ManifestScene& scene, int views, const AtlasLoader& atlases);
     // The drawing's picture, its size filled in and its cut checked against it.
-    std::shared_ptr<const Picture> load(Drawing& drawing);
-    ScaledCanvases canvases_of(const Drawing& drawing);
+    PictureCache::KeyedPicture load(Drawing& drawing);
 
     PictureCache& pictures_;
     Placement placement_;
