@@ -162,7 +162,8 @@ TEST(TesspackBuild, AManifestsFaultsAreSaidAtOnce)
     write_file(folder / "m.toml",
                "colours = 3\nmetric = \"L9\"\ntrim = \"yes\"\n"
                "[[scene]]\nname = \"a\"\nframes = 1\ndither = \"ordered\"\nimage = \"x\"\nimages = [\"a.xpm\"]\ntags = [\"walk\"]\n"
-               "[[scene]]\nname = \"b\"\nframes = 300\n");
+               "[[scene]]\nname = \"b\"\nframes = 300\n"
+               "[[scene]]\nname = \"c\"\nframes = 1\nanchor = \"middle\"\nscale = 2\nimages = [\"a.xpm\"]\n");
     const auto result = tesspack({"build", "m.toml"}, folder.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.errors,
@@ -172,7 +173,9 @@ TEST(TesspackBuild, AManifestsFaultsAreSaidAtOnce)
               "tesspack: m.toml:8:1: unknown key 'image' in scene 0\n"
               "tesspack: m.toml:7:10: 'dither' must be one of none, floyd-steinberg, bayer4, bayer8 in scene 0\n"
               "tesspack: m.toml:10:8: 'tags' needs an 'atlas' in scene 0\n"
-              "tesspack: m.toml:13:10: 'frames' is 300, outside 0 to 255 in scene 1\n");
+              "tesspack: m.toml:13:10: 'frames' is 300, outside 0 to 255 in scene 1\n"
+              "tesspack: m.toml:17:10: 'anchor' must be \"left\", \"center\" or \"right\" in scene 2\n"
+              "tesspack: m.toml:18:9: 'scale' must be a number above 0 and at most 1 in scene 2\n");
     EXPECT_EQ(files_in(folder.path()), std::set<std::string>{"m.toml"});
 }
 

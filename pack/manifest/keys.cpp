@@ -152,7 +152,12 @@ std::optional<std::string> KeyReader::text_or_bytes(const toml::table& table, st
 
 void Faults::add(const PackError& fault)
 {
-    faults_.push_back(fault);
+    // A fault that carries others (a table read on its own) is each of them.
+    faults_.push_back(fault.with_more({}));
+    for (const PackError& more : fault.more()) {
+        if (faults_.size() >= MaxFaults) break;
+        faults_.push_back(more);
+    }
     if (faults_.size() >= MaxFaults) raise();
 }
 
