@@ -480,6 +480,16 @@ TEST(PackBuild, APictureNamedManyTimesIsReadOnce)
     EXPECT_EQ(cells.reads.size(), 16u);
     for (const auto& [name, count] : cells.reads) EXPECT_EQ(count, 1) << name;
 
+    // A sheet named again after other pictures is still kept.
+    MemoryFiles between;
+    between.files["sheet.png"] = files.files["sheet.png"];
+    between.files["other.png"] = bytes_of(png_of(64, 32));
+    const std::string sheet_scene = "[[scene]]\nname = \"s\"\nframes = 16\nsheet = \"sheet.png\"\n";
+    std::string others = "[[scene]]\nname = \"o\"\nframes = 16\nimages = [\"other.png\"";
+    for (int k = 1; k < 16 * 16; ++k) others += ", \"other.png\"";
+    build_tile_file(parse_manifest("views = 16\n" + sheet_scene + others + "]\n" + sheet_scene, "b.toml"), between);
+    EXPECT_EQ(between.reads["sheet.png"], 1);
+
     struct Pieces final : TileSink {
         void write(std::span<const std::uint8_t> piece) override
         {

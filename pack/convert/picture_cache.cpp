@@ -37,7 +37,6 @@ std::string layers_key(const AseLayerChoice& layers)
 template <typename Made, typename Make>
 std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)
 {
-    if (key == read_last_.first) return std::static_pointer_cast<const Made>(read_last_.second);
     if (const auto found = by_key_.find(key); found != by_key_.end()) {
         Kept& held = *found->second;
         if (held.again) {
@@ -51,6 +50,8 @@ std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)
         keep_within_bounds(held);
         return std::static_pointer_cast<const Made>(held.held);
     }
+    // Let go of by the bounds, but still held as the file read last.
+    if (key == read_last_.first) return std::static_pointer_cast<const Made>(read_last_.second);
     auto made = std::make_shared<const Made>(make());
     const std::uint64_t pixels = size_of(*made);
     once_.push_front({key, made, pixels, false});
