@@ -251,9 +251,9 @@ Picture ase_picture(const AseFile& ase, AseComposer& composer, std::size_t frame
     return picture;
 }
 
-PictureFrames ase_frames(std::span<const std::uint8_t> file, bool large, const AseLayerChoice& layers)
+// Every frame of a read .aseprite file, composed of the chosen layers.
+PictureFrames ase_frames(const AseFile& ase, bool large, const AseLayerChoice& layers)
 {
-    const AseFile ase = ase_file(file);
     const std::uint64_t canvas = std::uint64_t{ase.width} * ase.height;
     if (!large && (ase.width > TileWidth || ase.height > MaxCount)) {
         throw PackError(Fault::Picture, "Aseprite file: the canvas is " + std::to_string(ase.width) + " x " + std::to_string(ase.height) +
@@ -317,13 +317,13 @@ Picture read_picture(std::span<const std::uint8_t> file)
     }
     if (looks_like_png(file)) return png_picture(file);
     if (looks_like_ase(file)) {
-        PictureFrames frames = ase_frames(file, true, {});
-        if (frames.pictures.size() > 1) {
-            throw PackError(Fault::Picture, "an .aseprite file of " + std::to_string(frames.pictures.size()) +
+        const AseFile ase = ase_file(file);
+        if (ase.frames.size() > 1) {
+            throw PackError(Fault::Picture, "an .aseprite file of " + std::to_string(ase.frames.size()) +
                                                 " frames; as a scene's 'atlas' its tags give the views, or with frames_from = "
                                                 "\"aseprite\" it gives a view's frames");
         }
-        return std::move(frames.pictures.front());
+        return std::move(ase_frames(ase, true, {}).pictures.front());
     }
     if (const auto other = other_format(file)) throw PackError(Fault::Picture, *other + "; give PNG, XPM, GIF or .aseprite");
     return xpm_picture(file);
@@ -332,7 +332,7 @@ Picture read_picture(std::span<const std::uint8_t> file)
 PictureFrames read_picture_frames(std::span<const std::uint8_t> file, bool large, const AseLayerChoice& layers)
 {
     if (looks_like_gif(file)) return {gif_pictures(file, large ? PictureGifLimits : FramesGifLimits), {}};
-    if (looks_like_ase(file)) return ase_frames(file, large, layers);
+    if (looks_like_ase(file)) return ase_frames(ase_file(file), large, layers);
     PictureFrames one;
     one.pictures.push_back(read_picture(file));
     return one;
