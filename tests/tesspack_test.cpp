@@ -505,6 +505,15 @@ TEST(TesspackHostilePacks, MessagesNameWhatIsWrong)
     std::filesystem::copy_file(Examples / "knight.til", folder / "knight.til");
     const auto listed = tesspack({"list", "names.til"}, folder.path());
     EXPECT_NE(listed.output.find("scene 0 \"\\u{202e}evil\\u{009b}\": 0 frames"), std::string::npos) << listed.output;
+    // verify names a scene as safely, here of an image another encoder wrote.
+    Bytes foreign;
+    TileFileWriter foreign_writer(foreign, 2, 1, 1);
+    foreign_writer.scene(1, "\x1b[2Jwipe");
+    foreign_writer.image(1, std::vector<std::uint8_t>{0, 1, 7, 1, 63, 2, 3});
+    foreign_writer.finish();
+    write_file(folder / "foreign.til", text_of(foreign));
+    const auto verified = tesspack({"verify", "foreign.til"}, folder.path());
+    EXPECT_TRUE(verified.output.starts_with("pixel-identical: scene 0 \"\\x1b[2Jwipe\"")) << verified.output;
 
     // A tile file's name that is not UTF-8 still gives a manifest that builds it.
     ASSERT_EQ(tesspack({"unpack", "not-utf8-\xff.til", "-o", "odd"}, folder.path()).status, 0);

@@ -171,8 +171,8 @@ int run_verify(const Arguments& arguments)
     const Verdict verdict = verify_tile_file(read_tile_file(arguments));
     switch (verdict.kind) {
     case Verdict::Kind::ByteIdentical: std::cout << "byte-identical\n"; break;
-    case Verdict::Kind::PixelIdentical: std::cout << "pixel-identical: " << verdict.detail << "\n"; break;
-    case Verdict::Kind::Different: std::cout << "different: " << verdict.detail << "\n"; return Failed;
+    case Verdict::Kind::PixelIdentical: std::cout << "pixel-identical: " << printable(verdict.detail) << "\n"; break;
+    case Verdict::Kind::Different: std::cout << "different: " << printable(verdict.detail) << "\n"; return Failed;
     }
     return 0;
 }
