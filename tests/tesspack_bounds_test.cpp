@@ -87,6 +87,8 @@ TEST(TesspackBounds, RepeatsCostOnce)
              joined(cells) + "] }\n",
          {}, 128u << 20, false, 0, "wrote", ""},
         {"scenes of noise reported", "views = 4\n" + scenes, {"--report"}, 64u << 20, true, 0, "wrote", ""},
+        {"a tag of an atlas of 40,000 frames and as many tags, no frame named for one",
+         "[[scene]]\nname = \"s\"\natlas = \"tags.json\"\ntags = [\"t5\"]\n", {}, 128u << 20, false, 0, "wrote", ""},
         {"a bracket of a million characters", "[[scene]]\nname = \"s\"\nimages = [\"*[" + std::string(1 << 20, 'a') + "]z.png\"]\n",
          {}, 64u << 20, false, 1, "the pattern matches no file", ""},
     };
@@ -94,6 +96,12 @@ TEST(TesspackBounds, RepeatsCostOnce)
     write_file(folder / "big.png", mostly_empty(2048));
     write_file(folder / "noise.png", png_file(128, 1020, [](std::uint32_t x, std::uint32_t y) { return (y * 128 + x) << 8 | 0xffu; }));
     for (int i = 0; i < 40; ++i) write_file(folder / ("f" + std::to_string(i) + std::string(200, 'b') + "z.png"), "");
+    std::string frames, tags;
+    for (int k = 0; k < 40000; ++k) {
+        frames += std::string(k ? "," : "") + R"({"filename": "f)" + std::to_string(k) + R"(", "frame": {"x": 0, "y": 0, "w": 1, "h": 1}})";
+        tags += std::string(k ? "," : "") + R"({"name": "t)" + std::to_string(k) + R"(", "from": 0, "to": 0})";
+    }
+    write_file(folder / "tags.json", R"({"frames": [)" + frames + R"(], "meta": {"image": "big.png", "frameTags": [)" + tags + "]}}");
     for (const auto& c : cases) {
         write_file(folder / "m.toml", c.manifest);
         std::vector<std::string> arguments{"build", "m.toml", "-o", "m.til"};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "pack/error.hpp"
 #include "pack/patterns.hpp"
@@ -474,12 +475,6 @@ std::vector<std::string_view> words_of(std::string_view name)
     return words;
 }
 
-bool names_tag(const AtlasFrame& frame, const std::string& tag)
-{
-    const std::vector<std::string_view> words = words_of(frame.name);
-    return std::find(words.begin(), words.end(), tag) != words.end();
-}
-
 // Frame numbers as a person reads them: "0-3, 7".
 std::string frames_text(const std::vector<int>& frames)
 {
@@ -501,20 +496,28 @@ std::string frames_text(const std::vector<int>& frames)
 // naming the atlas `file`.
 std::vector<int> frames_of_tag(const Atlas& atlas, const AtlasTag& tag, const std::string& file)
 {
-    const bool tags_named = std::any_of(atlas.frames.begin(), atlas.frames.end(), [&](const AtlasFrame& frame) {
-        return std::any_of(atlas.tags.begin(), atlas.tags.end(), [&](const AtlasTag& t) { return names_tag(frame, t.name); });
-    });
+    // Each frame's name split once, and the tags' names looked up, so a
+    // large atlas of many tags costs its names' length, not frames x tags.
+    std::unordered_set<std::string_view> tag_names;
+    for (const AtlasTag& t : atlas.tags) tag_names.insert(t.name);
+    std::vector<int> named;  // the frames whose names name this tag
+    std::vector<bool> names_another(atlas.frames.size());
+    bool tags_named = false;
+    for (std::size_t k = 0; k < atlas.frames.size(); ++k) {
+        for (const std::string_view word : words_of(atlas.frames[k].name)) {
+            if (!tag_names.contains(word)) continue;
+            tags_named = true;
+            if (word != tag.name) names_another[k] = true;
+            if (word == tag.name && (named.empty() || named.back() != static_cast<int>(k))) named.push_back(static_cast<int>(k));
+        }
+    }
     bool pointed_elsewhere = false;
     for (int k = tag.from; k <= tag.to && tags_named; ++k) {
-        const AtlasFrame& frame = atlas.frames[static_cast<std::size_t>(k)];
-        const bool other = std::any_of(atlas.tags.begin(), atlas.tags.end(), [&](const AtlasTag& t) { return t.name != tag.name && names_tag(frame, t.name); });
-        pointed_elsewhere = pointed_elsewhere || (other && !names_tag(frame, tag.name));
+        const auto at = static_cast<std::size_t>(k);
+        const bool names_this = std::binary_search(named.begin(), named.end(), k);
+        pointed_elsewhere = pointed_elsewhere || (names_another[at] && !names_this);
     }
     if (!pointed_elsewhere) return tag_frames(tag);
-    std::vector<int> named;
-    for (std::size_t k = 0; k < atlas.frames.size(); ++k) {
-        if (names_tag(atlas.frames[k], tag.name)) named.push_back(static_cast<int>(k));
-    }
     const bool in_a_row = !named.empty() && named.back() - named.front() + 1 == static_cast<int>(named.size());
     if (!in_a_row || named.size() != static_cast<std::size_t>(tag.to - tag.from + 1)) {
         throw PackError(Fault::Atlas, "frame tag \"" + printable(tag.name) + "\" runs from frame " + std::to_string(tag.from) + " to " +
