@@ -350,6 +350,8 @@ TEST(Art, AreaScaleAveragesWeightedByAlpha)
          {2, 1, {{160, 80, 0, 255}, {0, 80, 160, 255}}}},
         {"a key colour is clear before it is averaged", "scale = 0.5\ntransparent = \"#00ffff\"\n", {2, 1, {{250, 0, 0, 255}, Cyan}},
          {1, 1, {{250, 0, 0, 128}}}},
+        {"a blend that is a key colour is drawn", "scale = 0.5\ntransparent = \"#808080\"\n", {2, 1, {{112, 112, 112, 255}, {144, 144, 144, 255}}},
+         {1, 1, {{128, 128, 128, 255}}}},
         {"nearest keeps each block's top left", "scale = 0.5\nscale_filter = \"nearest\"\n",
          {2, 2, {{240, 0, 0, 255}, {0, 0, 240, 255}, {0, 240, 0, 255}, {0, 0, 0, 0}}}, {1, 1, {{240, 0, 0, 255}}}},
     };

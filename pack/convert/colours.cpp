@@ -89,6 +89,7 @@ void ColourTally::add(const Rgb& source, std::uint8_t index, std::uint32_t pixel
 
 bool keyed_out(const Picture& picture, std::uint32_t number, const ColourOptions& options)
 {
+    if (picture.keyed) return false;
     if (picture.indexed && options.transparent_index && number == *options.transparent_index) return true;
     const PictureColour& colour = picture.colours[number];
     return colour.alpha == Opaque && std::find(options.transparent.begin(), options.transparent.end(), colour.rgb) != options.transparent.end();

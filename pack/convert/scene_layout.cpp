@@ -146,7 +146,7 @@ Picture scaled_canvas(const Drawing& drawing, const Picture& picture, const Box&
         // Each pixel one of the picture's, its colour kept whole, so a
         // palette index the picture names stays; colour 0 is the empty
         // canvas, where key colours go too.
-        Picture out{tw, th, {PictureColour{Rgb{0, 0, 0}, 0, std::nullopt}}, {}};
+        Picture out{tw, th, {PictureColour{Rgb{0, 0, 0}, 0, std::nullopt}}, {}, false, true};
         out.pixels.reserve(static_cast<std::size_t>(tw) * static_cast<std::size_t>(th));
         std::unordered_map<std::uint32_t, std::uint32_t> remap;
         for (int ty = 0; ty < th; ++ty) {
@@ -190,7 +190,9 @@ Picture scaled_canvas(const Drawing& drawing, const Picture& picture, const Box&
             if (alpha > 0) out[0] = channel(red / alpha), out[1] = channel(green / alpha), out[2] = channel(blue / alpha);
         }
     }
-    return rgba_picture(tw, th, rgba);
+    Picture out = rgba_picture(tw, th, rgba);
+    out.keyed = true;
+    return out;
 }
 
 // The drawing's scaled canvas, kept by `cache` under all it is made of
@@ -221,6 +223,7 @@ Placed copied(const Drawing& drawing, std::shared_ptr<const Picture> source, con
     out->height = box.h;
     out->colours.push_back(PictureColour{Rgb{0, 0, 0}, 0, std::nullopt});
     out->pixels.assign(static_cast<std::size_t>(out->width) * static_cast<std::size_t>(out->height), 0);
+    out->keyed = true;
     // Picture colour to copied colour: 0, the empty canvas, for key colours.
     std::unordered_map<std::uint32_t, std::uint32_t> remap;
     // Along a row of the canvas the stored pixels run straight: across the

@@ -29,6 +29,9 @@ struct Picture {
     std::vector<PictureColour> colours;
     std::vector<std::uint32_t> pixels;
     bool indexed = false;
+    // Its key colours are out already (a copy, a scaled canvas): a colour
+    // blended since that happens to be a key colour is drawn.
+    bool keyed = false;
 };
 
 // The largest picture read: a sheet of 255 frames by 255 views of full
