@@ -355,6 +355,16 @@ TEST(FileLibrary, AtomicWritesReplaceOnlyRegularFiles)
             EXPECT_EQ(status.st_mode & 0777, 0666 & ~umask) << c.what;
         }
     }
+    // A name is one name in its folder: a path through another folder, there
+    // or not, is refused before anything is made.
+    TempFolder folder;
+    const files::Descriptor dir(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY));
+    for (const std::string name : {"nothere/out", "../out", ".."}) {
+        std::error_code error;
+        files::AtomicFile file(dir, name, error);
+        EXPECT_EQ(error, files::Refusal::outside_folder) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
 }  // namespace
