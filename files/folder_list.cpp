@@ -58,15 +58,18 @@ std::vector<std::string> list_folder(int dir, const std::string& path, std::size
     return names;
 }
 
-std::vector<std::string> unreplaceable_names(int dir, std::error_code& error)
+std::vector<std::string> unreplaceable_names(int dir, std::size_t max_names, std::error_code& error)
 {
     std::vector<std::string> names;
+    bool too_many = false;
     error = for_each_entry(dir, "", [&](const dirent& entry) {
         if (entry.d_type == DT_REG) return true;
         if (entry.d_type == DT_UNKNOWN && !check_replaceable(dir, entry.d_name)) return true;
-        names.emplace_back(entry.d_name);
-        return true;
+        too_many = names.size() == max_names;
+        if (!too_many) names.emplace_back(entry.d_name);
+        return !too_many;
     });
+    if (!error && too_many) error = Refusal::too_large;
     if (error) names.clear();
     return names;
 }

@@ -288,11 +288,18 @@ void FolderSink::check_room(int folder, const UnpackPlan& plan) const
 void FolderSink::check_names(std::span<const std::uint8_t> tile, const UnpackPlan& plan) const
 {
     std::error_code error;
-    const std::vector<std::string> listed = files::unreplaceable_names(folder_.get(), error);
+    const std::vector<std::string> listed = files::unreplaceable_names(folder_.get(), MaxFolderNames, error);
     if (error) fail(path_, "cannot read the folder: " + error.message());
-    // Most folders hold none, and the names are known only by making the files.
-    if (listed.empty()) return;
-    const std::unordered_set<std::string> unreplaceable(listed.begin(), listed.end());
+    // The names are known only by making the files, so that is done only
+    // where an entry could be one: a scene's file or the manifest.
+    std::unordered_set<std::string> unreplaceable;
+    for (const std::string& name : listed) {
+        const bool could_be_ours = name == plan.options.name + ".toml" || std::any_of(plan.scenes.begin(), plan.scenes.end(), [&](const UnpackScene& scene) {
+                                       return name.starts_with(scene.stem);
+                                   });
+        if (could_be_ours) unreplaceable.insert(name);
+    }
+    if (unreplaceable.empty()) return;
     for (const std::string& name : unpacked_names(tile, plan)) {
         if (!unreplaceable.contains(name)) continue;
         if (const std::error_code refused = files::check_replaceable(folder_.get(), name)) fail(joined(path_, name), refusal(refused));

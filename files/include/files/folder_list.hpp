@@ -14,7 +14,7 @@ std::vector<std::string> list_folder(int dir, const std::string& path, std::size
 
 // The names in the open folder `dir` that a file written there must not
 // replace (as check_replaceable says): symlinks, folders and all else that
-// is not a regular file.
-std::vector<std::string> unreplaceable_names(int dir, std::error_code& error);
+// is not a regular file. More than `max_names` is refused (too_large).
+std::vector<std::string> unreplaceable_names(int dir, std::size_t max_names, std::error_code& error);
 
 }  // namespace tess::files
