@@ -157,8 +157,7 @@ private:
     // often share one, or an .aseprite file, whose frames are its own.
     const SceneAtlas& atlas(const std::string& path, const AseLayerChoice& layers)
     {
-        std::string key = pictures_.key_of(path) + "#" + std::to_string(static_cast<int>(layers.kind));
-        for (const std::string& name : layers.names) key += "|" + std::to_string(name.size()) + ":" + name;
+        std::string key = pictures_.key_of(path) + "#" + layers_key(layers);
         if (const auto found = atlases_.find(key); found != atlases_.end()) return found->second;
         std::vector<std::uint8_t> bytes = source_.read(path);
         SceneAtlas read;
@@ -192,18 +191,10 @@ private:
             in_scene(scene, static_cast<int>(s), [&] {
                 SceneLayout layout = laid_out(scene);
                 const Box drawn = layout.drawn_box(boxes_);
-                together = together ? united_box(*together, drawn) : drawn;
+                together = together ? united(*together, drawn) : drawn;
             });
         }
         together_ = together;
-    }
-
-    static Box united_box(const Box& a, const Box& b)
-    {
-        if (a.w == 0) return b;
-        if (b.w == 0) return a;
-        const int x = std::min(a.x, b.x), y = std::min(a.y, b.y);
-        return {x, y, std::max(a.x + a.w, b.x + b.w) - x, std::max(a.y + a.h, b.y + b.h) - y};
     }
 
     SceneLayout laid_out(const ManifestScene& scene)

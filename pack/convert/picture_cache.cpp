@@ -24,6 +24,8 @@ std::uint64_t size_of(const PictureFrames& frames)
     return size;
 }
 
+}  // namespace
+
 std::string layers_key(const AseLayerChoice& layers)
 {
     std::string key = std::to_string(static_cast<int>(layers.kind));
@@ -31,8 +33,6 @@ std::string layers_key(const AseLayerChoice& layers)
     for (const std::string& name : layers.names) key += "|" + std::to_string(name.size()) + ":" + name;
     return key;
 }
-
-}  // namespace
 
 template <typename Made, typename Make>
 std::shared_ptr<const Made> PictureCache::kept(const Key& key, Make make)

@@ -12,6 +12,9 @@
 
 namespace tess {
 
+// A choice of layers as a part of a key: no two choices give one.
+std::string layers_key(const AseLayerChoice& layers);
+
 // Decoded pictures for a build. A file is decoded once however the
 // manifest spells it (the source says which names are one file), and kept
 // while the kept ones fit in a bound, the one asked for last always, so a

@@ -17,6 +17,14 @@ namespace tess {
 
 namespace {
 
+// The key colours and index of `options`, as a part of a key.
+std::string keys_key(const ColourOptions& options)
+{
+    std::string key = std::to_string(options.transparent_index.value_or(256));
+    for (const Rgb& colour : options.transparent) key += "," + std::to_string(colour.red << 16 | colour.green << 8 | colour.blue);
+    return key;
+}
+
 std::string size_text(std::int64_t w, std::int64_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
 PackLocation at_image(const std::string& path, int view, int frame)
@@ -92,14 +100,6 @@ Box canvas_box(const Drawing& drawing, const Box& stored)
     const auto [ax, ay] = on_canvas(stored.x, stored.y);
     const auto [bx, by] = on_canvas(stored.x + stored.w - 1, stored.y + stored.h - 1);
     return {std::min(ax, bx), std::min(ay, by), std::abs(bx - ax) + 1, std::abs(by - ay) + 1};
-}
-
-Box united(const Box& a, const Box& b)
-{
-    if (a.w == 0) return b;
-    if (b.w == 0) return a;
-    const int x = std::min(a.x, b.x), y = std::min(a.y, b.y);
-    return {x, y, std::max(a.x + a.w, b.x + b.w) - x, std::max(a.y + a.h, b.y + b.h) - y};
 }
 
 // A drawing's size once scaled.
@@ -208,8 +208,7 @@ std::shared_ptr<const Picture> scaled_once(const Drawing& drawing, const Picture
                       std::to_string(drawing.offset_x) + "," + std::to_string(drawing.offset_y) + "," + std::to_string(drawing.canvas_w) +
                       "," + std::to_string(drawing.canvas_h) + "#" + std::to_string(crop.x) + "," + std::to_string(crop.y) + "," +
                       std::to_string(crop.w) + "," + std::to_string(crop.h) + "#" + std::to_string(scaled(crop.w, placement.scale)) + "x" +
-                      std::to_string(scaled(crop.h, placement.scale)) + "," + scale_filter_name(placement.scale_filter) + "#" + std::to_string(options.transparent_index.value_or(256));
-    for (const Rgb& colour : options.transparent) key += "," + std::to_string(colour.red << 16 | colour.green << 8 | colour.blue);
+                      std::to_string(scaled(crop.h, placement.scale)) + "," + scale_filter_name(placement.scale_filter) + "#" + keys_key(options);
     return cache.pictures->made(key, make);
 }
 
@@ -291,6 +290,14 @@ int left_of(Anchor anchor, const Box& box)
 
 }  // namespace
 
+Box united(const Box& a, const Box& b)
+{
+    if (a.w == 0) return b;
+    if (b.w == 0) return a;
+    const int x = std::min(a.x, b.x), y = std::min(a.y, b.y);
+    return {x, y, std::max(a.x + a.w, b.x + b.w) - x, std::max(a.y + a.h, b.y + b.h) - y};
+}
+
 void check_fits(const Box& box, PictureCut cut, bool trimmed)
 {
     const int width = box.w, height = box.h;
@@ -333,9 +340,7 @@ std::vector<std::string> expanded_paths(const std::vector<std::string>& entries,
 Box DrawnBoxes::of(const PictureCache::Key& picture_key, const Picture& picture, const Box& stored, const ColourOptions& options)
 {
     std::string key = picture_key + "|" + std::to_string(stored.x) + "," + std::to_string(stored.y) + "," + std::to_string(stored.w) +
-                      "," + std::to_string(stored.h) + "|" + std::to_string(options.alpha_threshold) + "|" +
-                      std::to_string(options.transparent_index.value_or(256)) + "|";
-    for (const Rgb& colour : options.transparent) key += std::to_string(colour.red << 16 | colour.green << 8 | colour.blue) + ",";
+                      "," + std::to_string(stored.h) + "|" + std::to_string(options.alpha_threshold) + "|" + keys_key(options);
     const auto [found, added] = boxes_.try_emplace(std::move(key));
     if (added) found->second = drawn_in(picture, stored, options);
     return found->second;

@@ -43,6 +43,9 @@ struct Box {
     int x = 0, y = 0, w = 0, h = 0;
 };
 
+// The least box holding both.
+Box united(const Box& a, const Box& b);
+
 // Refuses a drawing of `box`'s size (where it lies on its canvas) that no
 // image can hold, saying how to cut it by where it comes from and whether
 // the scene's pictures were trimmed already, with numbers that would fit.

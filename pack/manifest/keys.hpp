@@ -24,7 +24,6 @@ public:
 
     // The same manifest, within scene `number`.
     KeyReader in_scene(int number) const { return KeyReader(file_, " in scene " + std::to_string(number)); }
-    const std::string& file() const { return file_; }
 
     [[noreturn]] void fail(const toml::node* node, const std::string& what) const;
     [[noreturn]] void fail(const toml::source_region& region, const std::string& what) const;
