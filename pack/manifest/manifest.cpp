@@ -187,18 +187,10 @@ void read_pictures(const KeyReader& keys, const toml::table& scene, unsigned for
         }
         return;
     }
-    try {
-        out.frames = frames_of(out.images.size(), views, out.frames_stated ? std::optional(out.frames) : std::nullopt, "images");
-    } catch (const PackError& fault) {
-        keys.fail(images, fault.what());
-    }
-    out.frames_stated = true;
+    count_frames(keys, images, out.images.size(), views, "images", out);
     if (!out.placement.heights.empty()) {
-        const std::size_t wanted = static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames);
-        if (out.placement.heights.size() != wanted) {
-            keys.fail(scene.get("heights"), std::to_string(out.placement.heights.size()) + " heights given, one an image: views x frames is " +
-                                                std::to_string(wanted));
-        }
+        check_count(keys, scene.get("heights"), "heights", out.placement.heights.size(),
+                    static_cast<std::size_t>(views) * static_cast<std::size_t>(out.frames), "one an image: views x frames");
     }
 }
 

@@ -17,23 +17,6 @@ constexpr std::int64_t MaxSheetSide = 65535;
 // An atlas holds at most this many frames.
 constexpr std::int64_t MaxAtlasFrame = 65535;
 
-void check_count(const KeyReader& keys, const toml::node* node, std::string_view what, std::size_t given, std::size_t wanted,
-                 const std::string& because)
-{
-    if (given != wanted) keys.fail(node, std::to_string(given) + " " + std::string(what) + " given, " + because + " is " + std::to_string(wanted));
-}
-
-// Counts or checks the scene's frames from a list of `count` items at `node`.
-void count_frames(const KeyReader& keys, const toml::node* node, std::size_t count, int views, std::string_view what, ManifestScene& out)
-{
-    try {
-        out.frames = frames_of(count, views, out.frames_stated ? std::optional(out.frames) : std::nullopt, what);
-    } catch (const PackError& fault) {
-        keys.fail(node, fault.what());
-    }
-    out.frames_stated = true;
-}
-
 void read_trim(const KeyReader& keys, const toml::node& node, Trim& trim)
 {
     if (node.is_boolean()) {
@@ -151,6 +134,22 @@ void write_indices(std::ostream& out, const std::vector<int>& indices)
 }
 
 }  // namespace
+
+void check_count(const KeyReader& keys, const toml::node* node, std::string_view what, std::size_t given, std::size_t wanted,
+                 const std::string& because)
+{
+    if (given != wanted) keys.fail(node, std::to_string(given) + " " + std::string(what) + " given, " + because + " is " + std::to_string(wanted));
+}
+
+void count_frames(const KeyReader& keys, const toml::node* node, std::size_t count, int views, std::string_view what, ManifestScene& out)
+{
+    try {
+        out.frames = frames_of(count, views, out.frames_stated ? std::optional(out.frames) : std::nullopt, what);
+    } catch (const PackError& fault) {
+        keys.fail(node, fault.what());
+    }
+    out.frames_stated = true;
+}
 
 Placement read_placement_defaults(const KeyReader& keys, const toml::table& root, Faults& faults)
 {

@@ -9,6 +9,14 @@
 
 namespace tess {
 
+// Refuses `given` items at `node` where `wanted` were: "3 heights given,
+// one an image: views x frames is 4".
+void check_count(const KeyReader& keys, const toml::node* node, std::string_view what, std::size_t given, std::size_t wanted,
+                 const std::string& because);
+
+// Counts or checks the scene's frames from a list of `count` items at `node`.
+void count_frames(const KeyReader& keys, const toml::node* node, std::size_t count, int views, std::string_view what, ManifestScene& out);
+
 // The top-level `trim`, `anchor`, `crop`, `scale` and `scale_filter`, every
 // scene's defaults.
 Placement read_placement_defaults(const KeyReader& keys, const toml::table& root, Faults& faults);
