@@ -40,6 +40,14 @@ std::optional<ImageFormat> parse_image_format(std::string_view text)
     return static_cast<ImageFormat>(found - ImageFormatNames.begin());
 }
 
+std::vector<std::uint8_t> indices_of(std::span<const Pixel> pixels, std::uint8_t clear)
+{
+    std::vector<std::uint8_t> indices(pixels.size());
+    std::transform(pixels.begin(), pixels.end(), indices.begin(),
+                   [clear](Pixel pixel) { return static_cast<std::uint8_t>(pixel == TransparentPixel ? clear : pixel); });
+    return indices;
+}
+
 std::optional<std::uint8_t> transparent_index(const PixelUse& use)
 {
     for (std::size_t index = PreferredTransparentIndex; index >= 240; --index) {
@@ -60,10 +68,7 @@ ImageFile indexed_file(int width, int height, std::span<const Pixel> pixels, con
         const std::string text = indexed_xpm(array_name, width, height, pixels);
         return {ImageFormat::Xpm, {text.begin(), text.end()}};
     }
-    std::vector<std::uint8_t> indices(pixels.size());
-    std::transform(pixels.begin(), pixels.end(), indices.begin(), [&](Pixel pixel) {
-        return static_cast<std::uint8_t>(pixel == TransparentPixel ? *stand_in : pixel);
-    });
+    const std::vector<std::uint8_t> indices = indices_of(pixels, stand_in.value_or(0));
     // An image's file is small (16 KiB stored at the most), and unpack writes
     // thousands: deflating one took longer than creating the file, so images
     // are stored as they are. A sheet, of many images, is deflated.

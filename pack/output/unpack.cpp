@@ -92,9 +92,7 @@ public:
         bool differ = false;
         for (std::size_t k = 0; k < images_.size(); ++k) {
             const Image& image = images_[k];
-            indices[k].resize(image.pixels.size());
-            std::transform(image.pixels.begin(), image.pixels.end(), indices[k].begin(),
-                           [&](Pixel pixel) { return static_cast<std::uint8_t>(pixel == TransparentPixel ? clear : pixel); });
+            indices[k] = indices_of(image.pixels, clear);
             sprite.frames.push_back({TileWidth, static_cast<std::uint32_t>(image.height), indices[k], 100});
             heights.push_back(image.height);
             differ = differ || image.height != static_cast<int>(sprite.height);

@@ -42,12 +42,7 @@ std::vector<std::uint8_t> ViewGif::finish(const UnpackView& view)
     const std::optional<std::uint8_t> clear = view.use.transparent ? transparent_index(view.use) : std::nullopt;
     std::vector<std::vector<std::uint8_t>> indices;
     indices.reserve(frames_.size());
-    for (const std::vector<Pixel>& frame : frames_) {
-        std::vector<std::uint8_t>& out = indices.emplace_back(frame.size());
-        std::transform(frame.begin(), frame.end(), out.begin(), [&](Pixel pixel) {
-            return static_cast<std::uint8_t>(pixel == TransparentPixel ? *clear : pixel);
-        });
-    }
+    for (const std::vector<Pixel>& frame : frames_) indices.push_back(indices_of(frame, clear.value_or(0)));
     const std::vector<int> delays(frames_.size(), FrameDelayMs);
     frames_.clear();
     try {

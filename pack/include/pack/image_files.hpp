@@ -31,6 +31,9 @@ inline constexpr std::uint8_t PreferredTransparentIndex = 254;
 // unused. None when it uses all 256.
 std::optional<std::uint8_t> transparent_index(const PixelUse& use);
 
+// The pixels as palette indices, `clear` standing in for transparency.
+std::vector<std::uint8_t> indices_of(std::span<const Pixel> pixels, std::uint8_t clear);
+
 struct ImageFile {
     ImageFormat format;
     std::vector<std::uint8_t> bytes;
