@@ -359,8 +359,12 @@ TEST(Art, AreaScaleAveragesWeightedByAlpha)
         Pictures pictures;
         pictures.files["a.png"] = png_of(c.source);
         pictures.files["b.png"] = png_of(c.expected);
-        const std::string scene = "[[scene]]\nname = \"s\"\n";
-        EXPECT_EQ(built(scene + c.keys + "images = [\"a.png\"]\n", pictures).bytes, built(scene + "images = [\"b.png\"]\n", pictures).bytes) << c.what;
+        // Over a matte, a pixel's alpha moves its colour, so the alpha is checked too.
+        for (const std::string matte : {"", "matte = \"#000000\"\n"}) {
+            const std::string scene = "[[scene]]\nname = \"s\"\n" + matte;
+            EXPECT_EQ(built(scene + c.keys + "images = [\"a.png\"]\n", pictures).bytes, built(scene + "images = [\"b.png\"]\n", pictures).bytes)
+                << c.what << " " << matte;
+        }
     }
 }
 
