@@ -389,7 +389,8 @@ TEST(Art, ARefusalOfALargePictureGivesNumbersThatFit)
             "trim = true\nimages = [\"a.png\", \"a.png\"]\n",
             "frames = 2\nsheet = { file = \"sheet.png\", cell = [" + std::to_string(picture.width) + ", " + std::to_string(picture.height) + "] }\n",
         };
-        const std::string manifest = "[[scene]]\nname = \"s\"\n" + forms[pick(0, 2)];
+        const int form = pick(0, 2);
+        const std::string manifest = "[[scene]]\nname = \"s\"\n" + forms[form];
         std::string refusal;
         try {
             built(manifest, pictures);
@@ -401,6 +402,10 @@ TEST(Art, ARefusalOfALargePictureGivesNumbersThatFit)
         for (const std::string& way : {refusal.substr(crop, refusal.find(']', crop) + 1 - crop), refusal.substr(scale, refusal.find(' ', scale + 8) - scale)}) {
             EXPECT_NO_THROW(built(manifest + way + "\n", pictures)) << manifest << way << "\nafter " << refusal;
         }
+        // The scale offered is near the largest that fits the box refused, not any that does.
+        const double box_w = form == 1 ? w : picture.width, box_h = form == 1 ? h : picture.height;
+        const double offered = std::stod(refusal.substr(scale + 8));
+        EXPECT_GE(offered, 0.95 * std::min({1.0, 64 / box_w, 255 / box_h})) << manifest << refusal;
     }
 }
 
