@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,12 +53,13 @@ inline Bytes deflated(const Bytes& raw)
 inline Bytes chunk(std::uint16_t type, const Bytes& body) { return Put().u32(body.size() + 6).u16(type).add(body).bytes; }
 
 // Pixels written as 0xRRGGBBAA.
-inline Bytes rgba(std::initializer_list<std::uint32_t> pixels)
+inline Bytes rgba(std::span<const std::uint32_t> pixels)
 {
     Put p;
     for (const std::uint32_t px : pixels) p.u8(px >> 24).u8(px >> 16 & 0xff).u8(px >> 8 & 0xff).u8(px & 0xff);
     return p.bytes;
 }
+inline Bytes rgba(std::initializer_list<std::uint32_t> pixels) { return rgba(std::span(pixels.begin(), pixels.size())); }
 
 inline Bytes layer(const std::string& name, unsigned flags = 1, unsigned type = 0, unsigned level = 0, unsigned blend = 0,
             unsigned opacity = 255)

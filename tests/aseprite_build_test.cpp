@@ -10,6 +10,7 @@
 #include "pack/build.hpp"
 #include "pack/error.hpp"
 #include "pack/manifest.hpp"
+#include "pack/memory_folder.hpp"
 #include "palette/palette.hpp"
 #include "png/png_writer.hpp"
 
@@ -18,16 +19,7 @@ namespace {
 
 using namespace testing::ase;
 
-class Files final : public PictureSource {
-public:
-    Bytes read(const std::string& path) override
-    {
-        const auto found = files.find(path);
-        if (found == files.end()) throw PackError(Fault::File, "cannot read: no such file", in_file(path));
-        return found->second;
-    }
-    std::map<std::string, Bytes> files;
-};
+using Files = MemoryFolder;
 
 constexpr std::uint32_t Red = 0xff0000ff, Green = 0x00ff00ff, Blue = 0x0000ffff, Clear = 0;
 
@@ -40,13 +32,6 @@ Bytes png_of(const Frame& frame)
     for (const std::uint32_t pixel : frame) rgba.insert(rgba.end(), {static_cast<std::uint8_t>(pixel >> 24), static_cast<std::uint8_t>(pixel >> 16),
                                                                      static_cast<std::uint8_t>(pixel >> 8), static_cast<std::uint8_t>(pixel)});
     return write_rgba_png(3, 2, rgba);
-}
-
-Bytes rgba_of(const Frame& frame)
-{
-    Put p;
-    for (const std::uint32_t pixel : frame) p.u8(pixel >> 24).u8(pixel >> 16 & 0xff).u8(pixel >> 8 & 0xff).u8(pixel & 0xff);
-    return p.bytes;
 }
 
 // Three frames of a body, a guide drawn over it, and a hidden layer, each
@@ -74,9 +59,9 @@ Bytes aseprite_of(const Drawn& d)
                       chunk(0x2018, Put().u16(2).zeros(8).u16(0).u16(1).u8(0).u16(0).zeros(10).str("walk")
                                         .u16(1).u16(2).u8(2).u16(0).zeros(10).str("wave").bytes)};
         }
-        chunks.push_back(cel(0, 0, 0, 3, 2, rgba_of(d.body[f])));
-        chunks.push_back(cel(1, 0, 0, 3, 2, rgba_of(d.guide[f])));
-        chunks.push_back(cel(2, 0, 0, 3, 2, rgba_of(d.hidden[f])));
+        chunks.push_back(cel(0, 0, 0, 3, 2, rgba(d.body[f])));
+        chunks.push_back(cel(1, 0, 0, 3, 2, rgba(d.guide[f])));
+        chunks.push_back(cel(2, 0, 0, 3, 2, rgba(d.hidden[f])));
         s.frames.push_back(chunks);
     }
     return s.bytes();
@@ -114,7 +99,7 @@ TEST(AsepriteBuild, EachRoadBuildsWhatItsFramesAsPngsBuild)
     Sprite still;
     still.width = 3;
     still.height = 2;
-    still.frames = {{layer("only"), cel(0, 0, 0, 3, 2, rgba_of(d.body[0]))}};
+    still.frames = {{layer("only"), cel(0, 0, 0, 3, 2, rgba(d.body[0]))}};
     files.files["still.aseprite"] = still.bytes();
     const std::string scene = "[[scene]]\nname = \"s\"\n";
     const struct {
