@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -65,10 +66,12 @@ inline Rgba cut(const Rgba& from, int x0, int y0, int width, int height, bool mi
 
 // An atlas of the canvases as a packer writes one, `json_name` and its
 // picture of the same name with .png: each frame trimmed to what is drawn,
-// every other one stored turned clockwise, in a row; named `names`, the
-// frames an array or an object keyed by name; `tags_json` its frameTags.
+// those `turned` says (every other one unless given) stored turned
+// clockwise, in a row; named `names`, the frames an array or an object
+// keyed by name; `tags_json` its frameTags.
 inline void add_atlas(MemoryPictures& pictures, const std::string& json_name, const std::vector<Rgba>& canvases,
-                      const std::vector<std::string>& names, const std::string& tags_json, bool object_form = false)
+                      const std::vector<std::string>& names, const std::string& tags_json, bool object_form = false,
+                      const std::function<bool(std::size_t)>& turned = {})
 {
     std::ostringstream json;
     json << "{\"frames\": " << (object_form ? "{" : "[");
@@ -84,7 +87,7 @@ inline void add_atlas(MemoryPictures& pictures, const std::string& json_name, co
         }
         if (x1 < 0) x0 = y0 = x1 = y1 = 0;
         const Rgba trimmed = cut(canvas, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
-        const bool rotated = k % 2 == 1;
+        const bool rotated = turned ? turned(k) : k % 2 == 1;
         Rgba kept = trimmed;
         if (rotated) {
             kept = blank(trimmed.height, trimmed.width);
