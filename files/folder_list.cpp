@@ -42,13 +42,14 @@ std::error_code for_each_entry(int dir, const std::string& path, Take take)
     return error;
 }
 
-}  // namespace
-
-std::vector<std::string> list_folder(int dir, const std::string& path, std::size_t max_names, std::error_code& error)
+// The names of the entries `keep` takes, at most `max_names` of them.
+template <typename Keep>
+std::vector<std::string> names_kept(int dir, const std::string& path, std::size_t max_names, std::error_code& error, Keep keep)
 {
     std::vector<std::string> names;
     bool too_many = false;
     error = for_each_entry(dir, path, [&](const dirent& entry) {
+        if (!keep(entry)) return true;
         too_many = names.size() == max_names;
         if (!too_many) names.emplace_back(entry.d_name);
         return !too_many;
@@ -58,20 +59,19 @@ std::vector<std::string> list_folder(int dir, const std::string& path, std::size
     return names;
 }
 
+}  // namespace
+
+std::vector<std::string> list_folder(int dir, const std::string& path, std::size_t max_names, std::error_code& error)
+{
+    return names_kept(dir, path, max_names, error, [](const dirent&) { return true; });
+}
+
 std::vector<std::string> unreplaceable_names(int dir, std::size_t max_names, std::error_code& error)
 {
-    std::vector<std::string> names;
-    bool too_many = false;
-    error = for_each_entry(dir, "", [&](const dirent& entry) {
-        if (entry.d_type == DT_REG) return true;
-        if (entry.d_type == DT_UNKNOWN && !check_replaceable(dir, entry.d_name)) return true;
-        too_many = names.size() == max_names;
-        if (!too_many) names.emplace_back(entry.d_name);
-        return !too_many;
+    return names_kept(dir, "", max_names, error, [dir](const dirent& entry) {
+        if (entry.d_type == DT_REG) return false;
+        return entry.d_type != DT_UNKNOWN || bool(check_replaceable(dir, entry.d_name));
     });
-    if (!error && too_many) error = Refusal::too_large;
-    if (error) names.clear();
-    return names;
 }
 
 }  // namespace tess::files
